@@ -1,0 +1,57 @@
+#include "DesktopRuntime.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace velkora {
+
+void DesktopRuntime::messageBox(const QString &text)
+{
+    // A "\r\n" from the program's texts is one line break on screen.
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QMessageBox box(QMessageBox::NoIcon, appTitle(), shown, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+QString DesktopRuntime::chooseFile(QObject *owner, const QString &initialFolder,
+                                   const QString &filterText, const QString &defaultExtension,
+                                   const QString &title)
+{
+    QFileDialog dialog(qobject_cast<QWidget *>(owner), title, initialFolder, filterText);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    QString suffix = defaultExtension;
+    if (suffix.startsWith(QLatin1Char('.')))
+        suffix.remove(0, 1);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void raiseWindowTitled(const QString &title)
+{
+    QWidget *target = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->windowTitle() == title) {
+            target = w;
+            break;
+        }
+    }
+    // In automatic mode the only visible window is the countdown, whose
+    // caption differs from the title: the user still wants to see it.
+    if (!target)
+        target = QApplication::activeModalWidget();
+    if (!target)
+        return;
+    if (target->isMinimized())
+        target->showNormal();
+    target->raise();
+    target->activateWindow();
+}
+
+} // namespace velkora

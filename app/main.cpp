@@ -1,0 +1,27 @@
+#include "DesktopRuntime.h"
+#include "Resources.h"
+#include "SingleInstance.h"
+#include "Startup.h"
+#include "frmConfig.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velkora"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(VELKORA_VERSION_MAJOR)
+                                            .arg(VELKORA_VERSION_MINOR)
+                                            .arg(VELKORA_VERSION_PATCH));
+    QApplication::setWindowIcon(velkora::appIcon());
+
+    velkora::DesktopRuntime runtime(QApplication::arguments());
+    QObject::connect(runtime.singleInstance(), &velkora::SingleInstance::activationRequested,
+                     &app, &velkora::raiseWindowTitled);
+
+    frmConfig window(runtime);
+    Startup::Form_Load(window, runtime);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Runtime.h"
+
+#include <QStringList>
+#include <memory>
+
+namespace velkora {
+
+class SingleInstance;
+
+/// Every runtime service that needs no widgets. The application derives from
+/// it and adds the message box and the file chooser.
+class PlatformRuntime : public Runtime {
+public:
+    explicit PlatformRuntime(QStringList arguments);
+    ~PlatformRuntime() override;
+
+    StartResult startProgram(const QString &commandText, WindowStyle style) override;
+    StartResult startSysInfo() override;
+    AppInfo appInfo() const override;
+    QString appTitle() const override;
+    void setAppTitle(const QString &title) override;
+    bool previousInstance() override;
+    void activateByTitle(const QString &title) override;
+    QString argumentText() const override;
+    void yield() override;
+    void endProgram() override;
+
+    /// The single-copy guard; in the first copy it reports activation requests.
+    SingleInstance *singleInstance() const;
+
+private:
+    QStringList m_arguments;
+    AppInfo m_appInfo;
+    QString m_title;
+    std::unique_ptr<SingleInstance> m_single;
+};
+
+} // namespace velkora

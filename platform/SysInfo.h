@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ProcessStart.h"
+
+#include <QStringList>
+
+namespace velkora {
+
+/// Known Linux system information programs, most useful first.
+QStringList sysInfoCandidates();
+
+/// Starts the first candidate found in PATH with a normal window. Fails with
+/// ENOENT when none is installed.
+StartResult startSysInfo(const QStringList &candidates = sysInfoCandidates());
+
+} // namespace velkora
