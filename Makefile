@@ -1,0 +1,66 @@
+# Velkora: setup, build, run and test on Debian 12.
+#   make run    install what is missing, build, start the main job (the countdown)
+#   make test   install what is missing, build, run every test, then all of them
+#               once more under AddressSanitizer and UndefinedBehaviorSanitizer
+SHELL := /bin/bash
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+# Everything the build, the tests and the checks need, by Debian package name.
+PACKAGES := g++ make cmake pkgconf qt6-base-dev qt6-svg-dev libglib2.0-dev \
+	libgl-dev fonts-liberation2 xvfb xauth xdotool x11-utils clang libclang-rt-14-dev \
+	desktop-file-utils appstream imagemagick man-db valgrind
+
+.PHONY: all deps build run test test-normal test-asan bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing Debian packages:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	@if [ ! -f $(BUILD)/Velkora.ini ]; then \
+	  packaging/write-example-ini.sh $(BUILD)/Velkora.ini; \
+	  echo "Wrote an example configuration: $(BUILD)/Velkora.ini"; \
+	fi
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "No display found: running Velkora under Xvfb (a virtual display), nothing will be visible."; \
+	  xvfb-run -a $(BUILD)/Velkora $(ARGS); \
+	else \
+	  $(BUILD)/Velkora $(ARGS); \
+	fi
+
+test: deps
+	$(MAKE) --no-print-directory test-normal
+	$(MAKE) --no-print-directory test-asan
+
+test-normal:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+test-asan:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELKORA_SANITIZE=address,undefined \
+	  -DVELKORA_BUILD_BENCH=OFF >/dev/null
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b"; }; done; true
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
