@@ -15,6 +15,9 @@ PACKAGES := g++ make cmake pkgconf qt6-base-dev qt6-svg-dev libglib2.0-dev \
 
 .PHONY: all deps build run test test-normal test-asan bench clean
 
+# install, uninstall, install-autostart, screenshots
+-include packaging/install.mk
+
 all: build
 
 deps:

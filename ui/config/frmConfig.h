@@ -1,7 +1,20 @@
 #pragma once
+// The configuration window. While it is open, the lines of List1
+// (path|name|seconds) are the one working copy of the entries: editing and
+// moving change lines only, never the program table, and only "Exit" writes
+// them to the configuration file. It reaches the outside world (file chooser,
+// program start, message box, end of the program) only through the Runtime.
 
 #include <QMainWindow>
 #include <QStringList>
+#include <array>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QToolButton;
 
 namespace velkora {
 class Runtime;
@@ -25,7 +38,42 @@ public:
     /// The lines of List1 in their order.
     QStringList listLines() const;
 
+    // Copies the fields of the selected line into the boxes; ModGlobal keeps
+    // what was shown last, so an empty field leaves its box as it was.
+    void ShowSelectedEntry();
+
+    void List1_Click();
+    void cmd_add_Click();
+    void cmd_change_Click();
+    void cmd_kill_Click();
+    void cmd_updown_Click(int Index);
+    void cmd_Search_Click();
+    void cmd_test_Click();
+    void cmd_exit_Click();
+    void mnuInfo_Click();
+
+    std::array<QLabel *, 3> lblGesamt{};
+    std::array<QLineEdit *, 3> txtProg{};
+    QListWidget *List1 = nullptr;
+    QToolButton *cmd_Search = nullptr;
+    QToolButton *cmd_add = nullptr;
+    QToolButton *cmd_test = nullptr;
+    QToolButton *cmd_kill = nullptr;
+    QToolButton *cmd_change = nullptr;
+    std::array<QToolButton *, 2> cmd_updown{};
+    QToolButton *cmd_exit = nullptr;
+    QMenu *mnuIn = nullptr;
+    QAction *mnuInfo = nullptr;
+
 private:
+    void createControls();
+    void placeControls();
+    int selectedIndex() const;
+    bool takeableInput() const;
+    void secondsCheck();
+    QString lineFromBoxes() const;
+    void resetBoxes();
+
     velkora::Runtime &m_runtime;
     frmAuto *m_auto = nullptr;
 };
