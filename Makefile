@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, run every test, then all of them
 #               once more under AddressSanitizer and UndefinedBehaviorSanitizer
 SHELL := /bin/bash
+.DEFAULT_GOAL := all
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)

@@ -1,15 +1,359 @@
 #include "frmConfig.h"
-// Placeholder until the configuration window lands.
+
+#include "Layout.h"
+#include "ModGlobal.h"
+#include "ModVerzeichnisWahl.h"
 #include "ModeFile.h"
+#include "Resources.h"
 #include "Runtime.h"
+#include "WholeNumber.h"
+#include "frmAbout.h"
 #include "frmAuto.h"
-frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent) : QMainWindow(parent), m_runtime(runtime) {}
-frmConfig::~frmConfig() = default;
-void frmConfig::FillProgramList() {}
+
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QSignalBlocker>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int ClientWidth = 9135; // twips
+constexpr int ClientHeight = 4530;
+constexpr int MinSeconds = 2;
+constexpr int MaxSeconds = 60;
+const QChar Separator = QLatin1Char('|');
+
+QToolButton *graphicalButton(const QString &caption, const QString &icon, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setText(caption);
+    button->setIcon(velkora::buttonIcon(icon));
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    return button;
+}
+
+} // namespace
+
+frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent)
+    : QMainWindow(parent)
+    , m_runtime(runtime)
+{
+    setWindowIcon(velkora::appIcon());
+    createControls();
+    placeControls();
+
+    connect(List1, &QListWidget::itemSelectionChanged, this, &frmConfig::List1_Click);
+    // A click on the line that is already selected changes no selection, yet
+    // the user expects to see that entry again (after editing the boxes).
+    connect(List1, &QListWidget::itemClicked, this, &frmConfig::List1_Click);
+    connect(cmd_add, &QToolButton::clicked, this, &frmConfig::cmd_add_Click);
+    connect(cmd_change, &QToolButton::clicked, this, &frmConfig::cmd_change_Click);
+    connect(cmd_kill, &QToolButton::clicked, this, &frmConfig::cmd_kill_Click);
+    connect(cmd_updown[0], &QToolButton::clicked, this, [this] { cmd_updown_Click(0); });
+    connect(cmd_updown[1], &QToolButton::clicked, this, [this] { cmd_updown_Click(1); });
+    connect(cmd_Search, &QToolButton::clicked, this, &frmConfig::cmd_Search_Click);
+    connect(cmd_test, &QToolButton::clicked, this, &frmConfig::cmd_test_Click);
+    connect(cmd_exit, &QToolButton::clicked, this, &frmConfig::cmd_exit_Click);
+    connect(mnuInfo, &QAction::triggered, this, &frmConfig::mnuInfo_Click);
+}
+
+frmConfig::~frmConfig()
+{
+    delete m_auto;
+}
+
+void frmConfig::createControls()
+{
+    auto *client = new QWidget(this);
+    client->setFixedSize(velkora::ui::twips(ClientWidth), velkora::ui::twips(ClientHeight));
+    setCentralWidget(client);
+    // The window keeps the size of its client area plus the menu bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    const std::array<QString, 3> captions{QStringLiteral("Dateipfad :"), QStringLiteral("Name :"),
+                                          QStringLiteral("Zeit in Sekunden :")};
+    for (size_t i = 0; i < lblGesamt.size(); ++i) {
+        lblGesamt[i] = new QLabel(captions[i], client);
+        lblGesamt[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        txtProg[i] = new QLineEdit(client);
+    }
+    txtProg[2]->setText(QStringLiteral("10"));
+    txtProg[2]->setToolTip(QStringLiteral("2 - 60 Sekunden"));
+
+    List1 = new QListWidget(client);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setSortingEnabled(false);
+
+    cmd_Search = graphicalButton(QStringLiteral("suchen"), QStringLiteral("suchen"), client);
+    cmd_add = graphicalButton(QStringLiteral("hinzufügen"), QStringLiteral("hinzufuegen"), client);
+    cmd_test = graphicalButton(QStringLiteral("Testen"), QStringLiteral("testen"), client);
+    cmd_kill = graphicalButton(QStringLiteral("löschen"), QStringLiteral("loeschen"), client);
+    cmd_change = graphicalButton(QStringLiteral("ändern"), QStringLiteral("aendern"), client);
+    cmd_updown[0] = graphicalButton(QStringLiteral("Hoch"), QStringLiteral("hoch"), client);
+    cmd_updown[1] = graphicalButton(QStringLiteral("Runter"), QStringLiteral("runter"), client);
+    cmd_exit = graphicalButton(QStringLiteral("Exit"), QStringLiteral("exit"), client);
+
+    mnuIn = menuBar()->addMenu(QStringLiteral("?"));
+    mnuInfo = mnuIn->addAction(QStringLiteral("Info zu Velkora"));
+}
+
+void frmConfig::placeControls()
+{
+    struct Placement {
+        QWidget *control;
+        const char *name;
+        int left, top, width, height, tab;
+    };
+    // clang-format off
+    std::array<Placement, 15> table{{
+        // control         name               left   top  width height tab
+        {lblGesamt[0],     "lblGesamt(0)",     360,  160,   855,  375, 10},
+        {txtProg[0],       "txtProg(0)",      1320,  120,  3495,  375,  8},
+        {lblGesamt[1],     "lblGesamt(1)",     360,  640,   855,  375, 11},
+        {txtProg[1],       "txtProg(1)",      1320,  600,  3495,  375,  9},
+        {lblGesamt[2],     "lblGesamt(2)",     360, 1125,  1575,  375, 14},
+        {txtProg[2],       "txtProg(2)",      2040, 1080,   855,  375, 13},
+        {List1,            "List1",            360, 1560,  4455, 2400,  0},
+        {cmd_Search,       "cmd_Search",      5040,  120,  1095,  735,  5},
+        {cmd_add,          "cmd_add",         6240,  120,  1095,  735,  6},
+        {cmd_test,         "cmd_test",        7440,  120,  1095,  735,  7},
+        {cmd_kill,         "cmd_kill",        5040, 1200,  1095,  735,  3},
+        {cmd_change,       "cmd_change",      6240, 1200,  1095,  735,  4},
+        {cmd_updown[0],    "cmd_updown(0)",   5040, 2040,  1095,  735,  1},
+        {cmd_updown[1],    "cmd_updown(1)",   5040, 2880,  1095,  735,  2},
+        {cmd_exit,         "cmd_exit",        7440, 2880,  1095,  735, 12},
+    }};
+    // clang-format on
+    for (const Placement &p : table) {
+        p.control->setObjectName(QLatin1String(p.name));
+        velkora::ui::place(p.control, p.left, p.top, p.width, p.height);
+    }
+
+    std::sort(table.begin(), table.end(),
+              [](const Placement &a, const Placement &b) { return a.tab < b.tab; });
+    QWidget *previous = nullptr;
+    for (const Placement &p : table) {
+        if (p.control->focusPolicy() == Qt::NoFocus)
+            continue; // labels
+        if (previous)
+            setTabOrder(previous, p.control);
+        previous = p.control;
+    }
+}
+
+void frmConfig::FillProgramList()
+{
+    const QSignalBlocker quiet(List1);
+    List1->clear();
+    List1->addItems(ModeFile::ProgramListLines());
+    List1->clearSelection();
+}
+
 void frmConfig::fxAutoProg()
 {
     if (!m_auto)
         m_auto = new frmAuto(m_runtime);
     m_auto->runModal();
 }
-QStringList frmConfig::listLines() const { return {}; }
+
+QStringList frmConfig::listLines() const
+{
+    QStringList lines;
+    lines.reserve(List1->count());
+    for (int i = 0; i < List1->count(); ++i)
+        lines << List1->item(i)->text();
+    return lines;
+}
+
+// The line that is selected, not merely current: Qt can make a line current
+// (on focus) without selecting it, and only a selected line counts here.
+int frmConfig::selectedIndex() const
+{
+    const QList<QListWidgetItem *> selected = List1->selectedItems();
+    return selected.isEmpty() ? -1 : List1->row(selected.constFirst());
+}
+
+void frmConfig::List1_Click()
+{
+    ShowSelectedEntry();
+}
+
+// A line with a single "|" holds a path and a name but no seconds; it keeps
+// the seconds shown before, as an empty seconds field would.
+void frmConfig::ShowSelectedEntry()
+{
+    const int row = selectedIndex();
+    if (row < 0)
+        return;
+    const QString line = List1->item(row)->text();
+    const qsizetype p1 = line.indexOf(Separator);
+    if (p1 < 0)
+        return;
+
+    const QString pathPiece = line.left(p1);
+    const qsizetype p2 = line.indexOf(Separator, p1 + 1);
+    const QString namePiece = p2 < 0 ? line.mid(p1 + 1) : line.mid(p1 + 1, p2 - p1 - 1);
+    const QString secondsPiece = p2 < 0 ? QString() : line.mid(p2 + 1);
+
+    if (!pathPiece.isEmpty())
+        ModGlobal::ShownPath = pathPiece;
+    if (!namePiece.isEmpty())
+        ModGlobal::ShownName = namePiece;
+    if (!secondsPiece.isEmpty()) {
+        if (const auto seconds = velkora::toWholeNumber(secondsPiece))
+            ModGlobal::ShownSeconds = *seconds;
+    }
+
+    txtProg[0]->setText(ModGlobal::ShownPath);
+    txtProg[1]->setText(ModGlobal::ShownName);
+    txtProg[2]->setText(QString::number(ModGlobal::ShownSeconds));
+}
+
+// Add and change take the boxes only when all three are filled, when the
+// seconds are a number, and when path and name hold no "|": the line format
+// could not carry such an entry back. A refusal changes nothing, like the
+// window's other refusals, and leaves the boxes for the user to correct.
+bool frmConfig::takeableInput() const
+{
+    for (const QLineEdit *box : txtProg) {
+        if (box->text().isEmpty())
+            return false;
+    }
+    if (txtProg[0]->text().contains(Separator) || txtProg[1]->text().contains(Separator))
+        return false;
+    return velkora::toWholeNumber(txtProg[2]->text()).has_value();
+}
+
+void frmConfig::secondsCheck()
+{
+    const auto seconds = velkora::toWholeNumber(txtProg[2]->text());
+    if (seconds && (*seconds < MinSeconds || *seconds > MaxSeconds))
+        txtProg[2]->setText(QStringLiteral("10"));
+}
+
+QString frmConfig::lineFromBoxes() const
+{
+    return txtProg[0]->text() + Separator + txtProg[1]->text() + Separator + txtProg[2]->text();
+}
+
+void frmConfig::resetBoxes()
+{
+    txtProg[0]->clear();
+    txtProg[1]->clear();
+    txtProg[2]->setText(QStringLiteral("10"));
+}
+
+void frmConfig::cmd_add_Click()
+{
+    if (!takeableInput())
+        return;
+    secondsCheck();
+    const QString line = lineFromBoxes();
+    const int row = selectedIndex();
+    const QSignalBlocker quiet(List1);
+    if (row >= 0)
+        List1->insertItem(row, line);
+    else
+        List1->addItem(line);
+    resetBoxes();
+}
+
+void frmConfig::cmd_change_Click()
+{
+    const int row = selectedIndex();
+    if (!takeableInput())
+        return;
+    secondsCheck();
+    if (row < 0)
+        return;
+    const QSignalBlocker quiet(List1);
+    List1->item(row)->setText(lineFromBoxes());
+    List1->clearSelection();
+    resetBoxes();
+}
+
+void frmConfig::cmd_kill_Click()
+{
+    const int row = selectedIndex();
+    if (row < 0)
+        return;
+    // Removing the selected line may make Qt select its neighbour; that must
+    // not overwrite the boxes, which keep the removed entry.
+    const QSignalBlocker quiet(List1);
+    delete List1->takeItem(row);
+    List1->clearSelection();
+}
+
+// The move leaves the boxes alone, so whatever the user has typed there
+// survives; the reselected line is the same entry anyway.
+void frmConfig::cmd_updown_Click(int Index)
+{
+    const int row = selectedIndex();
+    if (row < 0)
+        return;
+    const int other = Index == 0 ? row - 1 : row + 1;
+    if (other < 0 || other >= List1->count())
+        return;
+
+    const QString moved = List1->item(row)->text();
+    const QSignalBlocker quiet(List1);
+    List1->item(row)->setText(List1->item(other)->text());
+    List1->item(other)->setText(moved);
+
+    // The first line from the top with the moved text, as a duplicate above
+    // may take the selection.
+    for (int i = 0; i < List1->count(); ++i) {
+        if (List1->item(i)->text() == moved) {
+            List1->setCurrentRow(i, QItemSelectionModel::ClearAndSelect);
+            break;
+        }
+    }
+}
+
+// Folders are separated by "/" only: "\" is an ordinary character in Linux
+// file names.
+void frmConfig::cmd_Search_Click()
+{
+    const QString title = QStringLiteral("Test: Bitte ") + QStringLiteral("wählen!");
+    const QString chosen = ModVerzeichnisWahl::ChooseFile(
+        m_runtime, this, QStringLiteral("C:\\"), QStringLiteral("Alle Dateien|*.*"),
+        QStringLiteral(".txt"), title);
+    txtProg[0]->setText(chosen);
+
+    QString name = chosen.mid(chosen.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        name.truncate(dot);
+    txtProg[1]->setText(name);
+}
+
+void frmConfig::cmd_test_Click()
+{
+    const QString commandText = txtProg[0]->text();
+    if (commandText.isEmpty())
+        return;
+    const velkora::StartResult result =
+        m_runtime.startProgram(commandText, velkora::WindowStyle::MinimizedFocus);
+    if (!result.ok())
+        m_runtime.messageBox(QString::number(result.errorNumber) + QLatin1Char(':')
+                             + result.description);
+}
+
+void frmConfig::cmd_exit_Click()
+{
+    ModeFile::SaveProgramTable(listLines());
+    close();
+    m_runtime.endProgram();
+}
+
+void frmConfig::mnuInfo_Click()
+{
+    frmAbout about(m_runtime, this);
+    about.exec();
+}
