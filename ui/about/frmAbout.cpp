@@ -25,7 +25,7 @@ struct HorizontalLine {
     int width;
     QRgb colour;
 };
-constexpr std::array<HorizontalLine, 2> Line1{{
+constexpr std::array<HorizontalLine, 2> Line1 {{
     {105, 2460, 5654, 2, qRgb(255, 255, 255)},
     {90, 2445, 5654, 1, qRgb(128, 128, 128)},
 }};
@@ -48,7 +48,8 @@ QPushButton *newButton(const QString &text, const char *name, QWidget *parent)
 } // namespace
 
 frmAbout::frmAbout(velkora::Runtime &runtime, QWidget *parent)
-    : QDialog(parent), m_runtime(runtime)
+    : QDialog(parent)
+    , m_runtime(runtime)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -73,14 +74,17 @@ frmAbout::frmAbout(velkora::Runtime &runtime, QWidget *parent)
         QWidget *control;
         int left, top, width, height;
     };
+    // clang-format off
     const Placement layout[] = {
-        {picIcon, 240, 240, 540, 540},
-        {lblTitle, 1050, 239, 3885, 240},
-        {lblVersion, 1050, 529, 3885, 225},
-        {lblDescription, 1050, 1125, 3885, 810},
-        {cmdOK, 4680, 2625, 1260, 345},
-        {cmdSysInfo, 4680, 3075, 1245, 345},
+        // control       left   top  width height (twips)
+        {picIcon,         240,  240,  540,  540},
+        {lblTitle,       1050,  239, 3885,  240},
+        {lblVersion,     1050,  529, 3885,  225},
+        {lblDescription, 1050, 1125, 3885,  810},
+        {cmdOK,          4680, 2625, 1260,  345},
+        {cmdSysInfo,     4680, 3075, 1245,  345},
     };
+    // clang-format on
     for (const Placement &p : layout)
         place(p.control, p.left, p.top, p.width, p.height);
 
@@ -97,10 +101,8 @@ frmAbout::frmAbout(velkora::Runtime &runtime, QWidget *parent)
 void frmAbout::Form_Load()
 {
     const velkora::AppInfo info = m_runtime.appInfo();
-    lblVersion->setText(QStringLiteral("Version %1.%2.%3")
-                            .arg(info.major)
-                            .arg(info.minor)
-                            .arg(info.revision));
+    lblVersion->setText(
+        QStringLiteral("Version %1.%2.%3").arg(info.major).arg(info.minor).arg(info.revision));
     lblTitle->setText(m_runtime.appTitle());
     // QLabel shows CR LF as one line break.
     lblDescription->setText(QStringLiteral("- Automatischer Start von \r\n"
