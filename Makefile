@@ -18,6 +18,8 @@ PACKAGES := g++ make cmake pkgconf qt6-base-dev qt6-svg-dev libglib2.0-dev \
 
 # install, uninstall, install-autostart, screenshots
 -include packaging/install.mk
+# fuzz (libFuzzer over the INI layer and the table load)
+-include tests/fuzz/fuzz.mk
 
 all: build
 
