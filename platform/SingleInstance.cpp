@@ -1,14 +1,308 @@
 #include "SingleInstance.h"
+
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
-// Placeholder until the single copy lands.
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <optional>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 namespace velkora {
+
+namespace {
+
+// The whole of activateByTitle(): connecting (with retries), sending, and
+// waiting for the answer.
+constexpr int RequestBudgetMs = 1000;
+constexpr int ConnectRetryMs = 20;
+// A peer of the first copy has this long to deliver its request.
+constexpr int PeerTimeoutMs = 1000;
+constexpr qint64 MaxRequestBytes = 4096;
+constexpr int MaxPeers = 16;
+// A lock file without readable owner is only being written if it is younger.
+constexpr qint64 BrokenLockAgeMs = 5000;
+
+const QByteArray RequestVerb = QByteArrayLiteral("activate ");
+const QByteArray Acknowledgement = QByteArrayLiteral("ok\n");
+
+bool isPrivateFolder(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    struct stat st { };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700;
+}
+
+QString privateRuntimeFolder(const QString &requested)
+{
+    const QString candidate
+        = requested.isEmpty() ? qEnvironmentVariable("XDG_RUNTIME_DIR") : requested;
+    if (isPrivateFolder(candidate))
+        return QDir(candidate).absolutePath();
+    // Qt hands back $XDG_RUNTIME_DIR unchecked in some cases, so its answer is
+    // checked like any other.
+    const QString fallback = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (isPrivateFolder(fallback))
+        return QDir(fallback).absolutePath();
+    return {};
+}
+
+bool isPlainName(const QString &key)
+{
+    return !key.isEmpty() && key != QLatin1String(".") && key != QLatin1String("..")
+        && !key.contains(QLatin1Char('/')) && !key.contains(QChar(0)) && key.size() <= 64;
+}
+
+bool peerIsSameUser(qintptr descriptor)
+{
+    ucred cred {};
+    socklen_t length = sizeof cred;
+    if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &cred, &length) != 0
+        || length != sizeof cred)
+        return false;
+    return cred.uid == ::geteuid();
+}
+
+int remainingMs(const QDeadlineTimer &deadline)
+{
+    return static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
+}
+
+// The title travels percent-encoded, so that any text (blanks, line breaks,
+// NUL) fits in one line.
+QByteArray encodeRequest(const QString &title)
+{
+    return RequestVerb + title.toUtf8().toPercentEncoding() + '\n';
+}
+
+std::optional<QString> decodeRequest(const QByteArray &line)
+{
+    if (!line.startsWith(RequestVerb) || !line.endsWith('\n'))
+        return std::nullopt;
+    const QByteArray encoded = line.mid(RequestVerb.size()).chopped(1);
+    const bool plain = std::all_of(encoded.begin(), encoded.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
+            || c == '-' || c == '.' || c == '_' || c == '~' || c == '%';
+    });
+    if (!plain)
+        return std::nullopt;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString title = utf8(QByteArray::fromPercentEncoding(encoded));
+    if (utf8.hasError())
+        return std::nullopt;
+    return title;
+}
+
+void dropPeer(QLocalSocket *peer)
+{
+    peer->abort();
+    peer->deleteLater();
+}
+
+} // namespace
+
 SingleInstance::SingleInstance(const QString &key, QObject *parent, const QString &runtimeDir)
-    : QObject(parent), m_runtimeDir(runtimeDir), m_key(key) {}
-SingleInstance::~SingleInstance() = default;
-bool SingleInstance::previousInstance() { return false; }
-bool SingleInstance::activateByTitle(const QString &) { return false; }
-QString SingleInstance::lockPath() const { return {}; }
-QString SingleInstance::socketPath() const { return {}; }
-void SingleInstance::listen() {}
+    : QObject(parent)
+    , m_key(key)
+{
+    if (!isPlainName(key)) {
+        qWarning("SingleInstance: unusable key \"%ls\"; more than one copy may run",
+                 qUtf16Printable(key));
+        return;
+    }
+    m_runtimeDir = privateRuntimeFolder(runtimeDir);
+    if (m_runtimeDir.isEmpty()) {
+        qWarning("SingleInstance: no private runtime folder (owned by this user, mode 0700); "
+                 "more than one copy may run");
+        return;
+    }
+    if (QFile::encodeName(socketPath()).size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
+        qWarning("SingleInstance: socket path too long, a later copy cannot reach this one: %ls",
+                 qUtf16Printable(socketPath()));
+}
+
+SingleInstance::~SingleInstance()
+{
+    // The socket goes before the lock, so that a copy that takes the lock
+    // next never has its fresh socket removed by us.
+    m_server.reset();
+    m_lock.reset();
+}
+
+bool SingleInstance::previousInstance()
+{
+    if (m_role != Role::Undecided)
+        return m_role == Role::Second;
+    if (m_runtimeDir.isEmpty()) {
+        m_role = Role::Unguarded;
+        return false;
+    }
+    m_lock = std::make_unique<QLockFile>(lockPath());
+    // Only a dead owner makes the lock stale, never its age: the first copy
+    // may run for days.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0) || removeBrokenLock()) {
+        m_role = Role::First;
+        listen();
+        return false;
+    }
+    if (m_lock->error() == QLockFile::LockFailedError) {
+        m_role = Role::Second;
+        return true;
+    }
+    qWarning("SingleInstance: cannot create %ls; more than one copy may run",
+             qUtf16Printable(lockPath()));
+    m_role = Role::Unguarded;
+    return false;
+}
+
+// QLockFile judges a lock by the process id written in it. A copy killed
+// between creating the file and writing its id leaves a file that no copy
+// would ever take again, so such a file is removed once it is old enough
+// that no one can still be writing it.
+bool SingleInstance::removeBrokenLock()
+{
+    const auto isBroken = [this] {
+        qint64 pid = 0;
+        QString hostName;
+        QString appName;
+        if (m_lock->getLockInfo(&pid, &hostName, &appName))
+            return false;
+        const QFileInfo info(lockPath());
+        return info.exists()
+            && qAbs(info.lastModified().msecsTo(QDateTime::currentDateTime())) > BrokenLockAgeMs;
+    };
+    if (m_lock->error() != QLockFile::LockFailedError || !isBroken())
+        return false;
+    // The same guard file QLockFile uses when it removes a stale lock; held
+    // until our own lock is in place, so two copies cannot both clear and take it.
+    QLockFile guard(lockPath() + QLatin1String(".rmlock"));
+    if (!guard.tryLock(0) || !isBroken() || !m_lock->removeStaleLockFile())
+        return false;
+    return m_lock->tryLock(0);
+}
+
+void SingleInstance::listen()
+{
+    m_server = std::make_unique<QLocalServer>();
+    // The lock is ours, so a socket file here was left by a copy that died.
+    // Qt's user-only access option is not used: it would replace even a live
+    // socket, and the folder is private anyway.
+    QLocalServer::removeServer(socketPath());
+    if (!m_server->listen(socketPath())) {
+        qWarning("SingleInstance: cannot listen on %ls: %ls", qUtf16Printable(socketPath()),
+                 qUtf16Printable(m_server->errorString()));
+        m_server.reset();
+        return;
+    }
+    connect(m_server.get(), &QLocalServer::newConnection, this, &SingleInstance::acceptPeers);
+}
+
+void SingleInstance::acceptPeers()
+{
+    while (QLocalSocket *peer = m_server->nextPendingConnection()) {
+        const auto peers = m_server->findChildren<QLocalSocket *>(Qt::FindDirectChildrenOnly);
+        if (peers.size() > MaxPeers || !peerIsSameUser(peer->socketDescriptor())) {
+            dropPeer(peer);
+            continue;
+        }
+        peer->setReadBufferSize(MaxRequestBytes);
+        QTimer::singleShot(PeerTimeoutMs, peer, [peer] { dropPeer(peer); });
+        connect(peer, &QLocalSocket::readyRead, this, [this, peer] { readRequest(peer); });
+        connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+        if (peer->bytesAvailable() > 0)
+            readRequest(peer);
+    }
+}
+
+void SingleInstance::readRequest(QLocalSocket *peer)
+{
+    if (peer->state() != QLocalSocket::ConnectedState)
+        return;
+    if (!peer->canReadLine()) {
+        // A full buffer without a line break can never become a request.
+        if (peer->bytesAvailable() >= MaxRequestBytes)
+            dropPeer(peer);
+        return;
+    }
+    const std::optional<QString> title = decodeRequest(peer->readLine(MaxRequestBytes));
+    if (!title) {
+        dropPeer(peer);
+        return;
+    }
+    disconnect(peer, &QLocalSocket::readyRead, this, nullptr);
+    peer->write(Acknowledgement);
+    peer->disconnectFromServer();
+    Q_EMIT activationRequested(*title);
+}
+
+bool SingleInstance::activateByTitle(const QString &title)
+{
+    // The lock holder would be asking itself and could not answer while waiting.
+    if (m_runtimeDir.isEmpty() || m_role == Role::First)
+        return false;
+    const QByteArray request = encodeRequest(title);
+    if (request.size() > MaxRequestBytes) {
+        qWarning("SingleInstance: title too long to send");
+        return false;
+    }
+    const QDeadlineTimer deadline(RequestBudgetMs);
+    QLocalSocket socket;
+    // The first copy takes the lock before it listens, so a missing or
+    // refusing socket may just be early.
+    for (;;) {
+        socket.connectToServer(socketPath());
+        if (socket.waitForConnected(remainingMs(deadline)))
+            break;
+        socket.abort();
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(
+            static_cast<unsigned long>(std::min(ConnectRetryMs, remainingMs(deadline))));
+    }
+    if (!peerIsSameUser(socket.socketDescriptor())) {
+        qWarning("SingleInstance: %ls belongs to another user", qUtf16Printable(socketPath()));
+        return false;
+    }
+    socket.write(request);
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(remainingMs(deadline))) { }
+    QByteArray answer;
+    while (!answer.endsWith('\n') && answer.size() < Acknowledgement.size()) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(remainingMs(deadline)))
+            break;
+        answer += socket.read(Acknowledgement.size() - answer.size());
+    }
+    return answer == Acknowledgement;
+}
+
+QString SingleInstance::lockPath() const
+{
+    return m_runtimeDir.isEmpty()
+        ? QString()
+        : m_runtimeDir + QLatin1Char('/') + m_key + QLatin1String(".lock");
+}
+
+QString SingleInstance::socketPath() const
+{
+    return m_runtimeDir.isEmpty()
+        ? QString()
+        : m_runtimeDir + QLatin1Char('/') + m_key + QLatin1String(".socket");
+}
+
 } // namespace velkora

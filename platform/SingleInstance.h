@@ -9,6 +9,7 @@
 
 class QLockFile;
 class QLocalServer;
+class QLocalSocket;
 
 namespace velkora {
 
@@ -29,6 +30,8 @@ public:
     /// waits (briefly) for its acknowledgement. False when no first copy answered.
     bool activateByTitle(const QString &title);
 
+    /// Where the lock file and the socket live; empty when no private
+    /// runtime folder was found (the guard is then off).
     QString lockPath() const;
     QString socketPath() const;
 
@@ -37,10 +40,16 @@ Q_SIGNALS:
     void activationRequested(const QString &title);
 
 private:
+    enum class Role { Undecided, First, Second, Unguarded };
+
     void listen();
+    bool removeBrokenLock();
+    void acceptPeers();
+    void readRequest(QLocalSocket *peer);
 
     QString m_runtimeDir;
     QString m_key;
+    Role m_role = Role::Undecided;
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<QLocalServer> m_server;
 };
