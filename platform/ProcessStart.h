@@ -16,7 +16,7 @@ enum class WindowStyle { Normal = 1, MinimizedFocus = 2 };
 struct StartResult {
     int errorNumber = 0;  // errno of the failure, 0 on success
     QString description;  // German description of the failure, empty on success
-    qint64 pid = 0;       // the started process, 0 when unknown (.desktop launch) or failed
+    qint64 pid = 0;       // the started process, 0 when it failed
     bool ok() const { return errorNumber == 0; }
 };
 

@@ -1,7 +1,29 @@
 #include "SysInfo.h"
+
 #include <cerrno>
-// Placeholder until the system information start lands.
+
 namespace velkora {
-QStringList sysInfoCandidates() { return {}; }
-StartResult startSysInfo(const QStringList &) { return {ENOENT, errorDescription(ENOENT), 0}; }
+
+QStringList sysInfoCandidates()
+{
+    // Whole-system profilers first, then hardware-only viewers, and last the
+    // GNOME settings page, which is on most Debian desktops but shows least.
+    return {
+        QStringLiteral("hardinfo"),
+        QStringLiteral("kinfocenter"),
+        QStringLiteral("cpu-x"),
+        QStringLiteral("lshw-gtk"),
+        QStringLiteral("gnome-control-center info-overview"),
+    };
+}
+
+StartResult startSysInfo(const QStringList &candidates)
+{
+    for (const QString &candidate : candidates) {
+        if (resolveCommand(candidate).errorNumber == 0)
+            return startProgram(candidate, WindowStyle::Normal);
+    }
+    return {ENOENT, errorDescription(ENOENT), 0};
+}
+
 } // namespace velkora
