@@ -54,16 +54,26 @@ QString qtFilter(const QString &filterText)
     return filters.join(QLatin1String(";;"));
 }
 
+// Only blanks, as the dialog's answer once came in a blank-filled buffer;
+// other white space belongs to the name.
+QString withoutBlanks(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 } // namespace
 
 QString ChooseFile(velkora::Runtime &runtime, QObject *owner, const QString &initialFolder,
-                   const QString &filterText, const QString &defaultExtension,
-                   const QString &title)
+                   const QString &filterText, const QString &defaultExtension, const QString &title)
 {
-    return runtime
-        .chooseFile(owner, linuxFolder(initialFolder), qtFilter(filterText), defaultExtension,
-                    title)
-        .trimmed();
+    return withoutBlanks(runtime.chooseFile(owner, linuxFolder(initialFolder), qtFilter(filterText),
+                                            defaultExtension, title));
 }
 
 } // namespace ModVerzeichnisWahl

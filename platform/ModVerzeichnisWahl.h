@@ -11,8 +11,11 @@ class Runtime;
 namespace ModVerzeichnisWahl {
 
 /// Shows the file chooser owned by owner and returns the chosen file's full
-/// path, or empty text on cancel. Folder and filter come in the program's own
-/// forms ("C:\", "Alle Dateien|*.*") and are turned into their Linux forms here.
+/// path without blanks around it, or empty text on cancel. Folder and filter
+/// come in the program's own forms and are turned into their Linux forms here:
+/// a drive ("C:\") goes and "\" becomes "/", so "C:\" is "/"; the filter's
+/// description|pattern pairs become Qt's "description (patterns)" entries, with
+/// "*.*" as "*" ("Alle Dateien|*.*" is "Alle Dateien (*)").
 QString ChooseFile(velkora::Runtime &runtime, QObject *owner, const QString &initialFolder,
                    const QString &filterText, const QString &defaultExtension,
                    const QString &title);

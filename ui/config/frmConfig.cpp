@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QToolButton>
 
 #include <algorithm>
@@ -36,6 +37,20 @@ QToolButton *graphicalButton(const QString &caption, const QString &icon, QWidge
     button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     return button;
+}
+
+// The largest point size, down to 6, at which the caption fits in width and
+// its line in lineHeight.
+qreal fittingPointSize(QFont font, const QString &caption, int width, int lineHeight)
+{
+    constexpr qreal SmallestPointSize = 6.0;
+    auto fits = [&] {
+        const QFontMetrics metrics(font);
+        return metrics.horizontalAdvance(caption) <= width && metrics.height() <= lineHeight;
+    };
+    while (!fits() && font.pointSizeF() > SmallestPointSize)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    return font.pointSizeF();
 }
 
 } // namespace
@@ -76,8 +91,8 @@ void frmConfig::createControls()
     // The window keeps the size of its client area plus the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    const std::array<QString, 3> captions{QStringLiteral("Dateipfad :"), QStringLiteral("Name :"),
-                                          QStringLiteral("Zeit in Sekunden :")};
+    const std::array<QString, 3> captions {QStringLiteral("Dateipfad :"), QStringLiteral("Name :"),
+                                           QStringLiteral("Zeit in Sekunden :")};
     for (size_t i = 0; i < lblGesamt.size(); ++i) {
         lblGesamt[i] = new QLabel(captions[i], client);
         lblGesamt[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -130,9 +145,38 @@ void frmConfig::placeControls()
         {cmd_exit,         "cmd_exit",        7440, 2880,  1095,  735, 12},
     }};
     // clang-format on
+    qreal captionSize = font().pointSizeF(); // -1 for a pixel-sized font: left alone
     for (const Placement &p : table) {
         p.control->setObjectName(QLatin1String(p.name));
         velkora::ui::place(p.control, p.left, p.top, p.width, p.height);
+        const QSize size = p.control->size();
+        if (auto *label = qobject_cast<QLabel *>(p.control)) {
+            captionSize = std::min(
+                captionSize,
+                fittingPointSize(label->font(), label->text(), size.width(), size.height()));
+        } else if (auto *button = qobject_cast<QToolButton *>(p.control)) {
+            // The style centres the caption on the strip that the frame and
+            // the picture (plus 4 px) leave; it may reach into the lower
+            // frame margin, but not past the button's last pixel row.
+            const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+            const int stripTop = frame + button->iconSize().height() + 3;
+            const int stripBottom = size.height() - frame - 1;
+            captionSize = std::min(
+                captionSize,
+                fittingPointSize(button->font(), button->text(), size.width() - 2 * frame - 2,
+                                 2 * (size.height() - 1) - stripTop - stripBottom));
+        }
+    }
+    // The layout is fixed, the font is the platform's: where that font is too
+    // large for a caption, all captions get the size that fits the tightest
+    // one, so they stay whole and alike.
+    if (captionSize > 0 && captionSize < font().pointSizeF()) {
+        QFont captionFont = font();
+        captionFont.setPointSizeF(captionSize);
+        for (const Placement &p : table) {
+            if (qobject_cast<QLabel *>(p.control) || qobject_cast<QToolButton *>(p.control))
+                p.control->setFont(captionFont);
+        }
     }
 
     std::sort(table.begin(), table.end(),
@@ -145,11 +189,11 @@ void frmConfig::placeControls()
             setTabOrder(previous, p.control);
         previous = p.control;
     }
+    List1->setFocus(); // tab index 0 has the focus when the window opens
 }
 
 void frmConfig::FillProgramList()
 {
-    const QSignalBlocker quiet(List1);
     List1->clear();
     List1->addItems(ModeFile::ProgramListLines());
     List1->clearSelection();
@@ -256,7 +300,6 @@ void frmConfig::cmd_add_Click()
     secondsCheck();
     const QString line = lineFromBoxes();
     const int row = selectedIndex();
-    const QSignalBlocker quiet(List1);
     if (row >= 0)
         List1->insertItem(row, line);
     else
@@ -272,7 +315,6 @@ void frmConfig::cmd_change_Click()
     secondsCheck();
     if (row < 0)
         return;
-    const QSignalBlocker quiet(List1);
     List1->item(row)->setText(lineFromBoxes());
     List1->clearSelection();
     resetBoxes();
@@ -321,9 +363,9 @@ void frmConfig::cmd_updown_Click(int Index)
 void frmConfig::cmd_Search_Click()
 {
     const QString title = QStringLiteral("Test: Bitte ") + QStringLiteral("wählen!");
-    const QString chosen = ModVerzeichnisWahl::ChooseFile(
-        m_runtime, this, QStringLiteral("C:\\"), QStringLiteral("Alle Dateien|*.*"),
-        QStringLiteral(".txt"), title);
+    const QString chosen = ModVerzeichnisWahl::ChooseFile(m_runtime, this, QStringLiteral("C:\\"),
+                                                          QStringLiteral("Alle Dateien|*.*"),
+                                                          QStringLiteral(".txt"), title);
     txtProg[0]->setText(chosen);
 
     QString name = chosen.mid(chosen.lastIndexOf(QLatin1Char('/')) + 1);
@@ -338,8 +380,8 @@ void frmConfig::cmd_test_Click()
     const QString commandText = txtProg[0]->text();
     if (commandText.isEmpty())
         return;
-    const velkora::StartResult result =
-        m_runtime.startProgram(commandText, velkora::WindowStyle::MinimizedFocus);
+    const velkora::StartResult result
+        = m_runtime.startProgram(commandText, velkora::WindowStyle::MinimizedFocus);
     if (!result.ok())
         m_runtime.messageBox(QString::number(result.errorNumber) + QLatin1Char(':')
                              + result.description);

@@ -52,15 +52,15 @@ public:
     void cmd_exit_Click();
     void mnuInfo_Click();
 
-    std::array<QLabel *, 3> lblGesamt{};
-    std::array<QLineEdit *, 3> txtProg{};
+    std::array<QLabel *, 3> lblGesamt {};
+    std::array<QLineEdit *, 3> txtProg {};
     QListWidget *List1 = nullptr;
     QToolButton *cmd_Search = nullptr;
     QToolButton *cmd_add = nullptr;
     QToolButton *cmd_test = nullptr;
     QToolButton *cmd_kill = nullptr;
     QToolButton *cmd_change = nullptr;
-    std::array<QToolButton *, 2> cmd_updown{};
+    std::array<QToolButton *, 2> cmd_updown {};
     QToolButton *cmd_exit = nullptr;
     QMenu *mnuIn = nullptr;
     QAction *mnuInfo = nullptr;
