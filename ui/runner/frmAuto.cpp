@@ -1,10 +1,178 @@
 #include "frmAuto.h"
-// Placeholder until the runner lands.
+
+#include "Layout.h"
+#include "ProgramTable.h"
+#include "Resources.h"
 #include "Runtime.h"
+
 #include <QLabel>
+#include <QMouseEvent>
+#include <QStringBuilder>
 #include <QTimer>
-frmAuto::frmAuto(velkora::Runtime &runtime, QWidget *parent) : QDialog(parent), m_runtime(runtime) {}
-void frmAuto::runModal() {}
-void frmAuto::Form_Load() {}
-void frmAuto::Timer1_Timer() {}
-void frmAuto::Form_DblClick() {}
+
+#include <charconv>
+#include <limits>
+
+using velkora::ui::place;
+
+namespace {
+
+const QLatin1String LoadEnding(" sek.)");
+const QLatin1String TickEnding(" sek. )");
+
+// The window's background is only the margin around the labels: a click on
+// a text line must not reach the window, so the labels keep every click.
+class TextLine : public QLabel {
+public:
+    using QLabel::QLabel;
+
+private:
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
+};
+
+// EntryCount comes from the load and never exceeds the table; should it
+// ever, the slots beyond read as empty rather than out of bounds.
+const velkora::ProgramEntry &entryAt(qint32 slot)
+{
+    static const velkora::ProgramEntry empty;
+    if (slot < 0 || slot >= velkora::SlotCount)
+        return empty;
+    return velkora::ProgramTable[std::size_t(slot)];
+}
+
+qint32 waitingTime(qint32 slot)
+{
+    const qint32 seconds = entryAt(slot).seconds.value_or(0);
+    return seconds > 60 ? 10 : seconds;
+}
+
+QString nameOf(qint32 slot)
+{
+    return entryAt(slot).name.value_or(QString());
+}
+
+} // namespace
+
+frmAuto::frmAuto(velkora::Runtime &runtime, QWidget *parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
+    , m_runtime(runtime)
+{
+    setWindowTitle(QStringLiteral("Autostart"));
+    setWindowIcon(velkora::appIcon());
+    setFixedSize(velkora::ui::twips(4680), velkora::ui::twips(930));
+
+    for (QLabel *&label : lbl1) {
+        label = new TextLine(this);
+        // Names come from a file the user edits: never read them as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    }
+    place(lbl1[0], 120, 120, 4455, 375);
+    place(lbl1[1], 120, 480, 4455, 375);
+    QFont nameFont(QStringLiteral("Arial"));
+    nameFont.setPointSizeF(11.25);
+    nameFont.setBold(true);
+    lbl1[1]->setFont(nameFont);
+
+    Timer1 = new QTimer(this);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &frmAuto::Timer1_Timer);
+}
+
+void frmAuto::runModal()
+{
+    Form_Load();
+    if (m_unloaded)
+        return;
+    Timer1->start();
+    exec();
+}
+
+void frmAuto::Form_Load()
+{
+    m_runtime.yield();
+    CurrentDelay = waitingTime(0);
+    CurrentSlot = 0;
+    lbl1[1]->setText(nameOf(0));
+    showCountdown(LoadEnding);
+}
+
+void frmAuto::Timer1_Timer()
+{
+    if (m_unloaded)
+        return;
+    // ElapsedSeconds goes back to 0 once it reaches CurrentDelay (at most
+    // 60), so it cannot overflow.
+    ++ElapsedSeconds;
+    showCountdown(TickEnding);
+    m_runtime.yield();
+    // Cancelled while this tick yielded: the user wants nothing more started,
+    // not even an entry that is due in this very tick.
+    if (m_unloaded)
+        return;
+    if (ElapsedSeconds < CurrentDelay)
+        return;
+
+    ElapsedSeconds = 0;
+    const velkora::ProgramEntry &entry = entryAt(CurrentSlot);
+    // A failed start is passed over without a word; the schedule goes on.
+    if (entry.filled())
+        static_cast<void>(
+            m_runtime.startProgram(*entry.path, velkora::WindowStyle::MinimizedFocus));
+    ++CurrentSlot;
+    if (CurrentSlot >= velkora::EntryCount) {
+        unload();
+        return;
+    }
+    lbl1[1]->setText(nameOf(CurrentSlot));
+    CurrentDelay = waitingTime(CurrentSlot);
+    showCountdown(TickEnding);
+}
+
+void frmAuto::Form_DblClick()
+{
+    unload();
+}
+
+void frmAuto::done(int result)
+{
+    m_unloaded = true;
+    Timer1->stop();
+    QDialog::done(result);
+}
+
+void frmAuto::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        Form_DblClick();
+    else
+        QDialog::mouseDoubleClickEvent(event);
+}
+
+void frmAuto::showEvent(QShowEvent *event)
+{
+    // QDialog would centre the window itself; the window manager places it
+    // like any new window instead.
+    QWidget::showEvent(event);
+}
+
+void frmAuto::unload()
+{
+    done(QDialog::Rejected);
+}
+
+// Runs once a second: no allocation but the label's new text.
+void frmAuto::showCountdown(QLatin1String ending)
+{
+    const qint64 rest = qint64(CurrentDelay) - ElapsedSeconds;
+    if (rest < std::numeric_limits<qint32>::min() || rest > std::numeric_limits<qint32>::max())
+        return;
+    char digits[12];
+    const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, rest);
+    lbl1[0]->setText(QLatin1String("Starte in (") % QLatin1String(digits, written.ptr) % ending);
+}

@@ -1,6 +1,10 @@
 #pragma once
+// The countdown window of the automatic mode: it works through the program
+// table slot by slot and starts each entry when its waiting time is used up.
+// It only reads the table and reaches the outside world through the Runtime.
 
 #include <QDialog>
+#include <QLatin1String>
 #include <array>
 
 class QLabel;
@@ -24,7 +28,11 @@ public:
     void Timer1_Timer();
     void Form_DblClick();
 
-    std::array<QLabel *, 2> lbl1{};
+    // Every way of closing ends here: the double-click, the last start, the
+    // close box and the Escape key.
+    void done(int result) override;
+
+    std::array<QLabel *, 2> lbl1 {};
     QTimer *Timer1 = nullptr;
 
     qint32 CurrentSlot = 0;
@@ -32,5 +40,12 @@ public:
     qint32 CurrentDelay = 0;
 
 private:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+    void unload();
+    void showCountdown(QLatin1String ending);
+
     velkora::Runtime &m_runtime;
+    bool m_unloaded = false;
 };
