@@ -40,6 +40,7 @@ void tst_Startup::init()
     m_runtime = FakeRuntime();
     m_runtime.info.folder = m_dir.path();
     m_runtime.info.baseName = QStringLiteral("Tool");
+    QFile::remove(m_dir.filePath(QStringLiteral("Tool.ini")));
 }
 
 void tst_Startup::writeIni(const QByteArray &content)
