@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
     QObject::connect(runtime.singleInstance(), &velkora::SingleInstance::activationRequested,
                      &app, &velkora::raiseWindowTitled);
 
-    frmConfig window(runtime);
+    frmConfig window(runtime, nullptr, frmConfig::Controls::WhenNeeded);
     Startup::Form_Load(window, runtime);
     window.show();
     return QApplication::exec();

@@ -55,11 +55,25 @@ qreal fittingPointSize(QFont font, const QString &caption, int width, int lineHe
 
 } // namespace
 
-frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent)
+frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent, Controls controls)
     : QMainWindow(parent)
     , m_runtime(runtime)
 {
     setWindowIcon(velkora::appIcon());
+    if (controls == Controls::Now)
+        loadControls();
+}
+
+void frmConfig::showEvent(QShowEvent *event)
+{
+    loadControls();
+    QMainWindow::showEvent(event);
+}
+
+void frmConfig::loadControls()
+{
+    if (List1)
+        return;
     createControls();
     placeControls();
 
@@ -194,6 +208,7 @@ void frmConfig::placeControls()
 
 void frmConfig::FillProgramList()
 {
+    loadControls();
     List1->clear();
     List1->addItems(ModeFile::ProgramListLines());
     List1->clearSelection();
@@ -208,6 +223,8 @@ void frmConfig::fxAutoProg()
 
 QStringList frmConfig::listLines() const
 {
+    if (!List1)
+        return {};
     QStringList lines;
     lines.reserve(List1->count());
     for (int i = 0; i < List1->count(); ++i)

@@ -26,7 +26,12 @@ class frmAuto;
 class frmConfig : public QMainWindow {
     Q_OBJECT
 public:
-    explicit frmConfig(velkora::Runtime &runtime, QWidget *parent = nullptr);
+    // In the automatic and usage modes this window is never shown, and its
+    // controls would be most of the start-up's work: main() defers them.
+    enum class Controls { Now, WhenNeeded };
+
+    explicit frmConfig(velkora::Runtime &runtime, QWidget *parent = nullptr,
+                       Controls controls = Controls::Now);
     ~frmConfig() override;
 
     /// Fills List1 with the filled slots of the program table.
@@ -65,7 +70,11 @@ public:
     QMenu *mnuIn = nullptr;
     QAction *mnuInfo = nullptr;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void loadControls();
     void createControls();
     void placeControls();
     int selectedIndex() const;

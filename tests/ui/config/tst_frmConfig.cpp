@@ -66,6 +66,7 @@ private Q_SLOTS:
     void exitWritesFile();
     void closeWritesNothing();
     void infoMenuOpensAboutModally();
+    void deferredControlsAppearWhenNeeded();
 
 private:
     void open(const QStringList &lines = {});
@@ -576,6 +577,23 @@ void tst_frmConfig::infoMenuOpensAboutModally()
     });
     m_window->mnuInfo->trigger();
     QVERIFY(aboutShown);
+}
+
+void tst_frmConfig::deferredControlsAppearWhenNeeded()
+{
+    FakeRuntime runtime;
+    frmConfig filled(runtime, nullptr, frmConfig::Controls::WhenNeeded);
+    QVERIFY(!filled.List1);
+    QCOMPARE(filled.listLines(), QStringList());
+    velkora::ProgramTable[0].path = QStringLiteral("/bin/true");
+    filled.FillProgramList();
+    QCOMPARE(filled.listLines(), QStringList{QStringLiteral("/bin/true||")});
+    QCOMPARE(filled.txtProg[2]->text(), QStringLiteral("10"));
+
+    frmConfig shown(runtime, nullptr, frmConfig::Controls::WhenNeeded);
+    shown.show();
+    QVERIFY(shown.cmd_exit);
+    QCOMPARE(shown.cmd_exit->geometry(), QRect(496, 192, 73, 49));
 }
 
 QTEST_MAIN(tst_frmConfig)
