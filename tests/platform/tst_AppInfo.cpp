@@ -19,11 +19,9 @@ void tst_AppInfo::names_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("baseName");
 
-    QTest::newRow("plain") << "Velkora" << "Velkora";
-    QTest::newRow("windows name") << "Tool.exe" << "Tool";
-    QTest::newRow("capital extension") << "TOOL.EXE" << "TOOL";
-    QTest::newRow("other extension kept") << "tool.sh" << "tool.sh";
-    QTest::newRow("blanks") << "Mein Start" << "Mein Start";
+    for (const auto &[file, base] : {std::pair{"Velkora", "Velkora"}, {"Tool.exe", "Tool"},
+                                     {"TOOL.EXE", "TOOL"}, {"tool.sh", "tool.sh"}, {"Mein Start", "Mein Start"}})
+        QTest::newRow(file) << QString(file) << QString(base);
 }
 
 void tst_AppInfo::names()
