@@ -1,9 +1,13 @@
 #include "IniFile.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <array>
@@ -267,8 +271,14 @@ QByteArray encode(Document &doc)
     QByteArray bytes;
     switch (doc.encoding) {
     case Encoding::Cp1252:
-        if (encodeCp1252(doc.text, bytes))
-            return bytes;
+        // Bytes that the next reading would take for UTF-8 or for a byte-order
+        // mark would come back as other text, so such a file becomes UTF-8 too.
+        if (encodeCp1252(doc.text, bytes) && !bytes.startsWith(Utf16LeBom)
+            && !bytes.startsWith(Utf8Bom)) {
+            QString asUtf8;
+            if (!decodeUtf8(bytes, 0, asUtf8) || asUtf8 == doc.text)
+                return bytes;
+        }
         doc.encoding = Encoding::Utf8;
         return doc.text.toUtf8();
     case Encoding::Utf16Le: {
@@ -486,6 +496,27 @@ bool replaceFile(const QByteArray &target, const QByteArray &bytes, const struct
     return true;
 }
 
+// A write killed between creating its temporary file and the rename leaves
+// that file behind. Only one copy of the program writes this file, so once per
+// run the leftovers are removed; the age test spares a write of this moment.
+void removeLeftoverTemps(const QByteArray &target)
+{
+    static QSet<QByteArray> cleaned;
+    if (cleaned.contains(target))
+        return;
+    cleaned.insert(target);
+    const qsizetype slash = target.lastIndexOf('/');
+    QDir dir(QFile::decodeName(slash < 0 ? QByteArray(".") : target.left(slash + 1)));
+    const QString pattern = QLatin1Char('.') + QFile::decodeName(target.mid(slash + 1).left(200))
+        + QLatin1String(".tmp-*");
+    const QStringList temps = dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-60);
+    for (const QString &name : temps) {
+        if (QFileInfo(dir.filePath(name)).lastModified() < old)
+            dir.remove(name);
+    }
+}
+
 bool validNames(QStringView section, QStringView key, QStringView value)
 {
     const auto hasLineEnd = [](QStringView s) {
@@ -585,6 +616,7 @@ bool writeValue(const QString &filePath, const QString &section, const QString &
     FileId id;
     if (!replaceFile(target, bytes, exists ? &st : nullptr, id))
         return false;
+    removeLeftoverTemps(target);
     Cache &c = cache();
     c.path = filePath;
     c.nativePath = QFile::encodeName(filePath);
