@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,7 +33,7 @@ bool writeAll(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-enum class Setup { None, Link, ExternalChange, Folder, Unreadable, ReadOnlyFolder, DiskFull };
+enum class Setup { None, Link, ExternalChange, Folder, Unreadable, ReadOnlyFolder, DiskFull, Leftovers };
 
 } // namespace
 
@@ -93,6 +94,12 @@ void tst_IniFile::readWrite_data()
         QByteArray(bom).replace("/opt/grüße/start", "/opt/€/東京"));
     row("not in Windows-1252, all UTF-8", "; f\xFCr 5 \x80\r\n[0]\r\nNAME=B\xFCro \x96 x\r\n",
         "NAME", "Büro – x", "東京", "; für 5 €\r\n[0]\r\nNAME=東京\r\n");
+    // Written as Windows-1252 these bytes would read back as UTF-8 "ä" next time.
+    row("Windows-1252 that would read as UTF-8", "[0]\nA=\xC3\xA4\nB=\xFF\n", "B", "ÿ", "x",
+        "[0]\nA=Ã¤\nB=x\n");
+    // Temporary files of killed writes: the old one goes, one of this moment stays.
+    row("leftover temporary file removed", "[0]\nA=1\n", "A", "1", "7", "[0]\nA=7\n",
+        Setup::Leftovers);
 
     // Bad input: whatever stands there is read as far as it goes and kept.
     QByteArray garbage(64 * 1024, Qt::Uninitialized);
@@ -137,6 +144,11 @@ void tst_IniFile::readWrite()
     if (setup == Setup::ReadOnlyFolder)
         QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
     QCOMPARE(readValue(file, section, key).value_or(Missing), old);
+    if (setup == Setup::Leftovers) {
+        QFile stale(dir.filePath(u".Velkora.ini.tmp-old"_s));
+        QVERIFY(stale.open(QIODevice::WriteOnly) && writeAll(dir.filePath(u".Velkora.ini.tmp-now"_s), "x"));
+        QVERIFY(stale.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime));
+    }
     if (setup == Setup::ExternalChange) {
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(10) && f.write("9") == 1);
@@ -156,7 +168,9 @@ void tst_IniFile::readWrite()
         QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
     QCOMPARE(readAll(real), written ? after : before);
     const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
-    QCOMPARE(QDir(dir.path()).entryList(all).size(), setup == Setup::Link ? 2 : 1); // no temp file
+    const QStringList left = QDir(dir.path()).entryList(all);
+    QCOMPARE(left.size(), setup == Setup::Link || setup == Setup::Leftovers ? 2 : 1); // no temp file
+    QVERIFY(setup != Setup::Leftovers || left.contains(u".Velkora.ini.tmp-now"_s));
     struct stat st;
     QVERIFY(setup != Setup::Link
             || (QFileInfo(file).isSymLink() && ::stat(qPrintable(real), &st) == 0
