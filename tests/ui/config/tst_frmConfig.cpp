@@ -1,11 +1,13 @@
 #include "FakeRuntime.h"
 #include "ModGlobal.h"
 #include "ModINI.h"
+#include "ProcessStart.h"
 #include "ProgramTable.h"
 #include "frmAbout.h"
 #include "frmConfig.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -146,6 +148,39 @@ private Q_SLOTS:
         for (const auto &s : m_runtime->starts)
             QVERIFY(s.commandText == chosen && s.style == velkora::WindowStyle::MinimizedFocus);
         QTEST(m_runtime->messages.join(u';'), "message");
+    }
+
+    // "Testen" through the real program start, as the user meets it.
+    void testStartsForReal_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("message");
+        row("empty box: nothing", QString(), QString());
+        row("blanks", QStringLiteral("   "), QStringLiteral("22:Ungültiger Befehl oder ungültiges Argument"));
+        row("missing file", QStringLiteral("/nonexistent/prog"), QStringLiteral("2:Datei nicht gefunden"));
+        row("script writes its marker", QStringLiteral("%1/mark er.sh"), QString());
+    }
+    void testStartsForReal()
+    {
+        QFETCH(QString, path);
+        QTemporaryDir dir;
+        path = path.arg(dir.path());
+        const QString marker = dir.filePath(QStringLiteral("marker"));
+        QFile script(dir.filePath(QStringLiteral("mark er.sh")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho started > \"$(dirname \"$0\")/marker\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        m_runtime->startAnswer = [](const QString &text) {
+            return velkora::startProgram(text, velkora::WindowStyle::MinimizedFocus);
+        };
+        open({}, {}, path + QStringLiteral(";;10"));
+        QTest::mouseClick(m_window->cmd_test, Qt::LeftButton);
+        QTEST(m_runtime->messages.join(u';'), "message");
+        QCOMPARE(m_runtime->starts.size(), path.isEmpty() ? 0 : 1);
+        if (path.endsWith(QLatin1String(".sh")))
+            QTRY_VERIFY(QFile::exists(marker));
+        QVERIFY(m_window->isVisible());
     }
 
     void onlyExitWrites()
