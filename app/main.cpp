@@ -5,6 +5,9 @@
 #include "frmConfig.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
@@ -15,6 +18,12 @@ int main(int argc, char *argv[])
                                             .arg(VELKORA_VERSION_MINOR)
                                             .arg(VELKORA_VERSION_PATCH));
     QApplication::setWindowIcon(velkora::appIcon());
+    // The interface is German whatever the system's language, Qt's own
+    // dialogs (file chooser, message box buttons) included.
+    QTranslator qtGerman;
+    if (qtGerman.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtGerman);
 
     velkora::DesktopRuntime runtime(QApplication::arguments());
     QObject::connect(runtime.singleInstance(), &velkora::SingleInstance::activationRequested,
