@@ -47,6 +47,13 @@ config)
   xdotool mousemove --window "$win" 80 131 click 1
   sleep 0.3
   ;;
+chooser)
+  xdotool mousemove --window "$win" 372 53 click 1 # "suchen"
+  # A prefix only: the pattern is matched byte by byte, and the title has an umlaut.
+  win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Test: Bitte w' | head -n1)
+  [[ -n $win ]] || { echo "the file chooser did not open" >&2; exit 1; }
+  sleep 0.8
+  ;;
 about)
   # The menu "?" is the first in the menu bar; its only item opens the window.
   xdotool mousemove --window "$win" 12 10 click 1
@@ -76,3 +83,4 @@ shoot runner Autostart runner
 write_ini Mail 10
 shoot config Velkora config /config
 shoot about Velkora about /config
+shoot chooser Velkora chooser /config
