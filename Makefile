@@ -1,7 +1,8 @@
 # Velkora: setup, build, run and test on Debian 12.
 #   make run    install what is missing, build, start the main job (the countdown)
 #   make test   install what is missing, build, run every test, then all of them
-#               once more under AddressSanitizer and UndefinedBehaviorSanitizer
+#               once more under AddressSanitizer and UndefinedBehaviorSanitizer,
+#               then fuzz the INI layer for 60 seconds
 SHELL := /bin/bash
 .DEFAULT_GOAL := all
 BUILD ?= build
@@ -53,6 +54,7 @@ run: build
 test: deps
 	$(MAKE) --no-print-directory test-normal
 	$(MAKE) --no-print-directory test-asan
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60
 
 test-normal:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
