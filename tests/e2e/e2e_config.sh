@@ -63,6 +63,9 @@ export DISPLAY=:$(cat "$work/display")
 export XDG_RUNTIME_DIR="$work/runtime"
 export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-unix:path=/dev/null}
 export QT_QPA_PLATFORM=xcb
+# A German keyboard, as our users have: umlauts are then real keys, which
+# xdotool types reliably (for others it remaps a spare key, and that races).
+setxkbmap de
 unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
 
 "$work/app/Velkora" /config >"$work/app.log" 2>&1 &
