@@ -15,60 +15,51 @@ using velkora::test::FakeRuntime;
 
 class tst_Startup : public QObject {
     Q_OBJECT
+    static void row(const char *name, const auto &...v) { (QTest::newRow(name) << ... << v); }
+
 private Q_SLOTS:
-    void modeOf_data();
-    void modeOf();
-    void formLoad_data();
+    void modeOf_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<Mode>("mode");
+        for (const char *config : {"/c", "/C", "/config", "/Config", "/cfg", "/c irgendwas"})
+            row(config, QString(config), Mode::Configuration);
+        for (const char *usage : {"/?", "/?x"})
+            row(usage, QString(usage), Mode::Usage);
+        for (const char *automatic : {"", "/x", "/", "-c", "c", "config", "-?", " /c", "/ c"})
+            row(automatic[0] ? automatic : "empty", QString(automatic), Mode::Automatic);
+    }
+    void modeOf()
+    {
+        QFETCH(QString, arguments);
+        QTEST(Startup::modeOf(arguments), "mode");
+    }
+
+    void formLoad_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<bool>("previous");
+        QTest::addColumn<bool>("readsFile");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("caption"); // set in configuration mode only
+        QTest::addColumn<int>("ends");
+        QTest::addColumn<int>("starts");
+        const QString usage = "Zum Konfigurieren starten Sie das Programm mit /config\r\nz.B. : Velkora.exe /config";
+        // A second copy ends before it reads anything, whatever the mode.
+        row("second copy", QString("/config"), true, false, QStringList(), QString(), 1, 0);
+        row("usage reads, then tells", QString("/?"), false, true, QStringList{usage}, QString(), 1, 0);
+        row("configuration", QString("/Config"), false, true, QStringList(), QString("Tool"), 0, 0);
+        row("automatic runs the table", QString(), false, true, QStringList(), QString(), 1, 1);
+    }
     void formLoad();
 };
-
-void tst_Startup::modeOf_data()
-{
-    QTest::addColumn<QString>("arguments");
-    QTest::addColumn<Mode>("mode");
-
-    for (const char *config : {"/c", "/C", "/config", "/Config", "/cfg", "/c irgendwas"})
-        QTest::newRow(config) << QString(config) << Mode::Configuration;
-    for (const char *usage : {"/?", "/?x"})
-        QTest::newRow(usage) << QString(usage) << Mode::Usage;
-    for (const char *automatic : {"", "/x", "/", "-c", "c", "config", "-?", " /c", "/ c"})
-        QTest::newRow(automatic[0] ? automatic : "empty") << QString(automatic) << Mode::Automatic;
-}
-
-void tst_Startup::modeOf()
-{
-    QFETCH(QString, arguments);
-    QFETCH(Mode, mode);
-    QCOMPARE(Startup::modeOf(arguments), mode);
-}
-
-void tst_Startup::formLoad_data()
-{
-    QTest::addColumn<QString>("arguments");
-    QTest::addColumn<bool>("previous");
-    QTest::addColumn<bool>("readsFile");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("caption"); // set in configuration mode only
-    QTest::addColumn<int>("ends");
-    QTest::addColumn<int>("starts");
-
-    const QString usage = "Zum Konfigurieren starten Sie das Programm mit /config\r\nz.B. : Velkora.exe /config";
-    // A second copy ends before it reads anything, whatever the mode.
-    QTest::newRow("second copy") << "/config" << true << false << QStringList() << "" << 1 << 0;
-    QTest::newRow("usage reads, then tells") << "/?" << false << true << QStringList{usage} << "" << 1 << 0;
-    QTest::newRow("configuration") << "/Config" << false << true << QStringList() << "Tool" << 0 << 0;
-    QTest::newRow("automatic runs the table") << "" << false << true << QStringList() << "" << 1 << 1;
-}
 
 void tst_Startup::formLoad()
 {
     QFETCH(QString, arguments);
     QFETCH(bool, previous);
     QFETCH(bool, readsFile);
-    QFETCH(QStringList, messages);
     QFETCH(QString, caption);
-    QFETCH(int, ends);
-    QFETCH(int, starts);
 
     velkora::resetProgramTable();
     ModGlobal::resetGlobals();
@@ -97,9 +88,9 @@ void tst_Startup::formLoad()
     QCOMPARE(velkora::EntryCount, readsFile ? 2 : 0);
     QCOMPARE(runtime.activations, previous ? QStringList{"Velkora"} : QStringList());
     QCOMPARE(runtime.title, previous ? QString() : QString("Velkora"));
-    QCOMPARE(runtime.messages, messages);
-    QCOMPARE(runtime.ends, ends);
-    QCOMPARE(runtime.starts.size(), starts);
+    QTEST(runtime.messages, "messages");
+    QTEST(runtime.ends, "ends");
+    QTEST(int(runtime.starts.size()), "starts");
     if (!caption.isEmpty()) {
         QCOMPARE(window.windowTitle(), caption);
         QCOMPARE(window.listLines(), QStringList({"/bin/true|Wahr|0", "/bin/false||"}));
