@@ -32,7 +32,7 @@ check() {
     why='' mixed=0 temps=0
     bad() { [ -n "$why" ] || why=$1; }
     local labels name
-    labels=$("$tool" check "$ini") || bad "$labels"
+    labels=$("$tool" check "$ini") || bad "a key (?) holds neither table's value: $labels"
     cmp -s -n ${#foreign} <(printf '%s' "$foreign") "$ini" || bad "foreign section or comment lost"
     [ "$(stat -c %a "$ini")" = 640 ] || bad "mode not kept"
     name=$(LC_ALL=C grep -a -m1 -v -E '^$|^\[|^;|=' "$ini") && bad "stray line: ${name:0:60}"
