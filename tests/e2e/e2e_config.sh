@@ -8,23 +8,7 @@ set -u
 exe=${1:?executable}
 work=${2:?scratch folder}
 
-passed=0
-failed=0
-check() { # check <description> <command...>
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what" >&2
-    fi
-}
-finish() {
-    echo "$passed passed, $failed failed"
-    [ "$failed" -eq 0 ]
-    exit
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 rm -rf "$work"
 mkdir -p "$work/app" "$work/runtime"

@@ -18,19 +18,7 @@ shift
 exe=$1
 work=$2
 
-passed=0
-failed=0
-check() { # check <description> <command...>
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "PASS: $what"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 now() { date +%s.%N; }
 # True when a - b lies within [lo, hi] (floating point).
 within() { awk -v a="$1" -v b="$2" -v lo="$3" -v hi="$4" 'BEGIN { d = a - b; exit !(d >= lo && d <= hi) }'; }
@@ -193,5 +181,4 @@ if [[ -n $window ]]; then
     check "nothing started after the cancel" test "$(wc -l <"$log")" -eq 1
 fi
 
-echo "$passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+finish

@@ -5,19 +5,7 @@
 set -u
 exe=$1
 work=$2
-passed=0
-failed=0
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "PASS: $name"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $name"
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 rm -rf "$work"
 mkdir -p "$work/app" "$work/runtime"
@@ -48,5 +36,4 @@ check "second copy wrote nothing" test ! -s "$work/second.out"
 kill -9 "$first" 2>/dev/null
 wait "$first" 2>/dev/null
 rm -f "$work/app/Velkora.ini"
-echo "$passed passed, $failed failed"
-test "$failed" -eq 0
+finish
