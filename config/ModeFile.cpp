@@ -18,13 +18,10 @@ const QString KeyNameRead = QStringLiteral("NAME");
 const QString KeyNameWrite = QStringLiteral("Name");
 const QString KeySeconds = QStringLiteral("ZEIT");
 
-struct LineFields {
-    QString path, name, seconds;
-};
+} // namespace
 
-// Split at the first two "|". A line lacking a separator has empty trailing
-// fields; the window never makes such a line, but a save must not lose it.
-LineFields splitListLine(const QString &line)
+// The window never makes a line lacking a separator, but a save must not lose one.
+ListLineFields splitListLine(const QString &line)
 {
     const qsizetype p1 = line.indexOf(QLatin1Char('|'));
     if (p1 < 0)
@@ -35,7 +32,10 @@ LineFields splitListLine(const QString &line)
     return {line.left(p1), line.mid(p1 + 1, p2 - p1 - 1), line.mid(p2 + 1)};
 }
 
-} // namespace
+QString joinListLine(const QString &path, const QString &name, const QString &seconds)
+{
+    return path + QLatin1Char('|') + name + QLatin1Char('|') + seconds;
+}
 
 void LoadProgramTable()
 {
@@ -65,7 +65,7 @@ void SaveProgramTable(const QStringList &listLines)
     const QString &file = ModGlobal::IniFilePath;
     for (qsizetype i = 0; i < listLines.size(); ++i) {
         const QString section = QString::number(i);
-        const LineFields fields = splitListLine(listLines[i]);
+        const ListLineFields fields = splitListLine(listLines[i]);
         ModINI::WriteIniValue(file, section, KeyPath, fields.path);
         ModINI::WriteIniValue(file, section, KeyNameWrite, fields.name);
         ModINI::WriteIniValue(file, section, KeySeconds, fields.seconds);
@@ -85,8 +85,7 @@ QStringList ProgramListLines()
         if (!entry.filled())
             continue;
         const QString seconds = entry.seconds ? QString::number(*entry.seconds) : QString();
-        lines << *entry.path + QLatin1Char('|') + entry.name.value_or(QString()) + QLatin1Char('|')
-                     + seconds;
+        lines << joinListLine(*entry.path, entry.name.value_or(QString()), seconds);
     }
     return lines;
 }

@@ -4,6 +4,18 @@
 
 namespace ModeFile {
 
+/// The three fields of a list line (path|name|seconds).
+struct ListLineFields {
+    QString path, name, seconds;
+};
+
+/// Splits a list line at its first two "|"; a missing separator leaves the
+/// fields after it empty.
+ListLineFields splitListLine(const QString &line);
+
+/// Joins the fields into a list line, nothing trimmed or escaped.
+QString joinListLine(const QString &path, const QString &name, const QString &seconds);
+
 /// Reads sections "0" to "30" of IniFilePath into ProgramTable and raises
 /// EntryCount for every filled slot. A missing or unreadable file leaves the
 /// table empty; nothing is reported.

@@ -253,21 +253,15 @@ void frmConfig::ShowSelectedEntry()
     if (row < 0)
         return;
     const QString line = List1->item(row)->text();
-    const qsizetype p1 = line.indexOf(Separator);
-    if (p1 < 0)
+    if (!line.contains(Separator))
         return;
-
-    const QString pathPiece = line.left(p1);
-    const qsizetype p2 = line.indexOf(Separator, p1 + 1);
-    const QString namePiece = p2 < 0 ? line.mid(p1 + 1) : line.mid(p1 + 1, p2 - p1 - 1);
-    const QString secondsPiece = p2 < 0 ? QString() : line.mid(p2 + 1);
-
-    if (!pathPiece.isEmpty())
-        ModGlobal::ShownPath = pathPiece;
-    if (!namePiece.isEmpty())
-        ModGlobal::ShownName = namePiece;
-    if (!secondsPiece.isEmpty()) {
-        if (const auto seconds = velkora::toWholeNumber(secondsPiece))
+    const ModeFile::ListLineFields piece = ModeFile::splitListLine(line);
+    if (!piece.path.isEmpty())
+        ModGlobal::ShownPath = piece.path;
+    if (!piece.name.isEmpty())
+        ModGlobal::ShownName = piece.name;
+    if (!piece.seconds.isEmpty()) {
+        if (const auto seconds = velkora::toWholeNumber(piece.seconds))
             ModGlobal::ShownSeconds = *seconds;
     }
 
@@ -300,7 +294,7 @@ void frmConfig::secondsCheck()
 
 QString frmConfig::lineFromBoxes() const
 {
-    return txtProg[0]->text() + Separator + txtProg[1]->text() + Separator + txtProg[2]->text();
+    return ModeFile::joinListLine(txtProg[0]->text(), txtProg[1]->text(), txtProg[2]->text());
 }
 
 void frmConfig::resetBoxes()
