@@ -1,4 +1,4 @@
-#include "DesktopRuntime.h"
+#include "app/DesktopRuntime.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PlatformRuntime.h"
+#include "platform/PlatformRuntime.h"
 
 namespace velkora {
 

@@ -1,9 +1,9 @@
-#include "Startup.h"
+#include "app/Startup.h"
 
-#include "ModGlobal.h"
-#include "ModeFile.h"
-#include "Runtime.h"
-#include "frmConfig.h"
+#include "config/ModGlobal.h"
+#include "config/ModeFile.h"
+#include "platform/Runtime.h"
+#include "ui/config/frmConfig.h"
 
 namespace Startup {
 

@@ -1,8 +1,8 @@
-#include "DesktopRuntime.h"
-#include "Resources.h"
-#include "SingleInstance.h"
-#include "Startup.h"
-#include "frmConfig.h"
+#include "app/DesktopRuntime.h"
+#include "app/Startup.h"
+#include "platform/SingleInstance.h"
+#include "resources/Resources.h"
+#include "ui/config/frmConfig.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -26,8 +26,8 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtGerman);
 
     velkora::DesktopRuntime runtime(QApplication::arguments());
-    QObject::connect(runtime.singleInstance(), &velkora::SingleInstance::activationRequested,
-                     &app, &velkora::raiseWindowTitled);
+    QObject::connect(runtime.singleInstance(), &velkora::SingleInstance::activationRequested, &app,
+                     &velkora::raiseWindowTitled);
 
     frmConfig window(runtime, nullptr, frmConfig::Controls::WhenNeeded);
     Startup::Form_Load(window, runtime);

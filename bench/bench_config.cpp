@@ -5,9 +5,9 @@
 // The folder (default /var/tmp) must not be a RAM file system, or the save
 // figures leave out the disk's sync.
 
-#include "ModGlobal.h"
-#include "ModeFile.h"
-#include "ProgramTable.h"
+#include "config/ModGlobal.h"
+#include "config/ModeFile.h"
+#include "config/ProgramTable.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -5,7 +5,7 @@
 // Usage: bench_start [path of argv_probe] [starts]
 // The probe defaults to the one the tests build beside this benchmark.
 
-#include "ProcessStart.h"
+#include "platform/ProcessStart.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "ModGlobal.h"
+#include "config/ModGlobal.h"
 
-#include "AppInfo.h"
-#include "Runtime.h"
+#include "platform/AppInfo.h"
+#include "platform/Runtime.h"
 
 namespace ModGlobal {
 

@@ -1,6 +1,6 @@
-#include "ModINI.h"
+#include "config/ModINI.h"
 
-#include "IniFile.h"
+#include "platform/IniFile.h"
 
 #include <algorithm>
 

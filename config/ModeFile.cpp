@@ -1,9 +1,9 @@
-#include "ModeFile.h"
+#include "config/ModeFile.h"
 
-#include "ModGlobal.h"
-#include "ModINI.h"
-#include "ProgramTable.h"
-#include "WholeNumber.h"
+#include "config/ModGlobal.h"
+#include "config/ModINI.h"
+#include "config/ProgramTable.h"
+#include "config/WholeNumber.h"
 
 using velkora::EntryCount;
 using velkora::ProgramTable;

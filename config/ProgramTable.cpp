@@ -1,4 +1,4 @@
-#include "ProgramTable.h"
+#include "config/ProgramTable.h"
 
 namespace velkora {
 

@@ -15,8 +15,8 @@ inline constexpr int SlotCount = 31;
 
 /// One slot. A field stays unset until the load finds a non-empty value for it.
 struct ProgramEntry {
-    std::optional<QString> path;   // field 0, "DATEI"
-    std::optional<QString> name;   // field 1, "NAME" (written as "Name")
+    std::optional<QString> path; // field 0, "DATEI"
+    std::optional<QString> name; // field 1, "NAME" (written as "Name")
     std::optional<qint32> seconds; // field 2, "ZEIT"
 
     /// A slot is filled when its path is not empty.

@@ -1,4 +1,4 @@
-#include "WholeNumber.h"
+#include "config/WholeNumber.h"
 
 #include <QLocale>
 

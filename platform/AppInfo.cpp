@@ -1,4 +1,4 @@
-#include "AppInfo.h"
+#include "platform/AppInfo.h"
 
 #include <QFileInfo>
 

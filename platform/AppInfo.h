@@ -5,7 +5,7 @@
 namespace velkora {
 
 struct AppInfo {
-    QString folder;   // folder of the resolved running executable
+    QString folder; // folder of the resolved running executable
     QString baseName; // its file name without folder and without a trailing ".exe"
     int major = 0;
     int minor = 0;

@@ -1,6 +1,6 @@
-#include "ModVerzeichnisWahl.h"
+#include "platform/ModVerzeichnisWahl.h"
 
-#include "Runtime.h"
+#include "platform/Runtime.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "PlatformRuntime.h"
+#include "platform/PlatformRuntime.h"
 
-#include "SingleInstance.h"
-#include "SysInfo.h"
+#include "platform/SingleInstance.h"
+#include "platform/SysInfo.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -25,11 +25,11 @@ QString instanceKey(const AppInfo &app)
 } // namespace
 
 PlatformRuntime::PlatformRuntime(QStringList arguments)
-    : m_arguments(std::move(arguments)), m_appInfo(applicationInfo()),
-      m_title(QStringLiteral("Velkora")),
-      m_single(std::make_unique<SingleInstance>(instanceKey(m_appInfo)))
-{
-}
+    : m_arguments(std::move(arguments))
+    , m_appInfo(applicationInfo())
+    , m_title(QStringLiteral("Velkora"))
+    , m_single(std::make_unique<SingleInstance>(instanceKey(m_appInfo)))
+{ }
 
 PlatformRuntime::~PlatformRuntime() = default;
 

@@ -14,17 +14,17 @@ namespace velkora {
 enum class WindowStyle { Normal = 1, MinimizedFocus = 2 };
 
 struct StartResult {
-    int errorNumber = 0;  // errno of the failure, 0 on success
-    QString description;  // German description of the failure, empty on success
-    qint64 pid = 0;       // the started process, 0 when it failed
+    int errorNumber = 0; // errno of the failure, 0 on success
+    QString description; // German description of the failure, empty on success
+    qint64 pid = 0; // the started process, 0 when it failed
     bool ok() const { return errorNumber == 0; }
 };
 
 // What a command text resolves to, before anything is started.
 struct ResolvedCommand {
-    int errorNumber = 0;    // errno when the text cannot be started
-    QString desktopFile;    // set when the text names a .desktop file
-    QStringList argv;       // program (absolute path after PATH lookup) and its arguments
+    int errorNumber = 0; // errno when the text cannot be started
+    QString desktopFile; // set when the text names a .desktop file
+    QStringList argv; // program (absolute path after PATH lookup) and its arguments
 };
 
 /// Reads a command text in four steps: the whole text as an executable file,

@@ -7,8 +7,8 @@
 // only. The two services that need widgets (message box, file chooser) are
 // declared here and carried out by the application (app/DesktopRuntime).
 
-#include "AppInfo.h"
-#include "ProcessStart.h"
+#include "platform/AppInfo.h"
+#include "platform/ProcessStart.h"
 
 #include <QString>
 
@@ -29,7 +29,8 @@ public:
     /// Modal file chooser owned by owner (a window); the full path, or empty on cancel.
     virtual QString chooseFile(QObject *owner, const QString &initialFolder,
                                const QString &filterText, const QString &defaultExtension,
-                               const QString &title) = 0;
+                               const QString &title)
+        = 0;
 
     /// Starts the first installed system information tool with a normal window.
     virtual StartResult startSysInfo() = 0;

@@ -1,4 +1,4 @@
-#include "SysInfo.h"
+#include "platform/SysInfo.h"
 
 #include <cerrno>
 

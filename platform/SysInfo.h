@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProcessStart.h"
+#include "platform/ProcessStart.h"
 
 #include <QStringList>
 

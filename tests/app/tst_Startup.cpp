@@ -1,8 +1,8 @@
-#include "FakeRuntime.h"
-#include "ModGlobal.h"
-#include "ProgramTable.h"
-#include "Startup.h"
-#include "frmConfig.h"
+#include "app/Startup.h"
+#include "config/ModGlobal.h"
+#include "config/ProgramTable.h"
+#include "tests/support/FakeRuntime.h"
+#include "ui/config/frmConfig.h"
 
 #include <QApplication>
 #include <QFile>
@@ -44,10 +44,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("caption"); // set in configuration mode only
         QTest::addColumn<int>("ends");
         QTest::addColumn<int>("starts");
-        const QString usage = "Zum Konfigurieren starten Sie das Programm mit /config\r\nz.B. : Velkora.exe /config";
+        const QString usage = "Zum Konfigurieren starten Sie das Programm mit /config\r\nz.B. : "
+                              "Velkora.exe /config";
         // A second copy ends before it reads anything, whatever the mode.
         row("second copy", QString("/config"), true, false, QStringList(), QString(), 1, 0);
-        row("usage reads, then tells", QString("/?"), false, true, QStringList{usage}, QString(), 1, 0);
+        row("usage reads, then tells", QString("/?"), false, true, QStringList {usage}, QString(),
+            1, 0);
         row("configuration", QString("/Config"), false, true, QStringList(), QString("Tool"), 0, 0);
         row("automatic runs the table", QString(), false, true, QStringList(), QString(), 1, 1);
     }
@@ -86,7 +88,7 @@ void tst_Startup::formLoad()
 
     QCOMPARE(ModGlobal::IniFilePath, readsFile ? dir.filePath("Tool.ini") : QString());
     QCOMPARE(velkora::EntryCount, readsFile ? 2 : 0);
-    QCOMPARE(runtime.activations, previous ? QStringList{"Velkora"} : QStringList());
+    QCOMPARE(runtime.activations, previous ? QStringList {"Velkora"} : QStringList());
     QCOMPARE(runtime.title, previous ? QString() : QString("Velkora"));
     QTEST(runtime.messages, "messages");
     QTEST(runtime.ends, "ends");

@@ -1,4 +1,4 @@
-#include "ModINI.h"
+#include "config/ModINI.h"
 
 #include <QTemporaryFile>
 #include <QTest>

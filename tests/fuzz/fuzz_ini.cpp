@@ -1,10 +1,10 @@
 // libFuzzer: any INI input survives every read and the table load; a write changes its key only,
 // reads back trimmed (ModINI: cut to 254), repeats byte for byte, leaves the file alone if refused.
-#include "IniFile.h"
-#include "ModGlobal.h"
-#include "ModINI.h"
-#include "ModeFile.h"
-#include "ProgramTable.h"
+#include "config/ModGlobal.h"
+#include "config/ModINI.h"
+#include "config/ModeFile.h"
+#include "config/ProgramTable.h"
+#include "platform/IniFile.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -5,7 +5,7 @@
 // title (percent-encoded, one per line) to <logfile>, and ends after
 // <lifetimeMs> (default 10000). A later copy asks for <title> and prints
 // "second ok <ms>" or "second unanswered <ms>".
-#include "SingleInstance.h"
+#include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

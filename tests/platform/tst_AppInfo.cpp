@@ -1,4 +1,4 @@
-#include "AppInfo.h"
+#include "platform/AppInfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,13 +11,17 @@ class tst_AppInfo : public QObject {
 private Q_SLOTS:
     void folderAndName_data()
     {
-        QTest::addColumn<QString>("file");   // created in lib/
+        QTest::addColumn<QString>("file"); // created in lib/
         QTest::addColumn<QString>("called"); // how it is started: lib/... or a link in bin/
         QTest::addColumn<QString>("baseName");
         for (const char *f : {"Velkora", "Tool.exe", "TOOL.EXE", "tool.sh", "Mein Start"})
-            QTest::newRow(f) << f << QString("lib/") + f << QString(f).remove(QRegularExpression("\\.exe$", QRegularExpression::CaseInsensitiveOption));
+            QTest::newRow(f) << f << QString("lib/") + f
+                             << QString(f).remove(QRegularExpression(
+                                    "\\.exe$", QRegularExpression::CaseInsensitiveOption));
         // An installed program is started through a link; its file lies beside the real one.
-        QTest::newRow("link leads to the real folder") << "Velkora" << "bin/velkora" << "Velkora";
+        QTest::newRow("link leads to the real folder") << "Velkora"
+                                                       << "bin/velkora"
+                                                       << "Velkora";
     }
     void folderAndName()
     {

@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include "platform/IniFile.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -101,15 +101,18 @@ void tst_IniFile::readWrite()
     QVERIFY(setup != Setup::Link || QFile::link(u"real.ini"_s, file)); // relative, as users do
     QVERIFY(setup == Setup::Dir ? QDir().mkdir(file) : before.isNull() || writeAll(file, before));
     QVERIFY(before.isNull() // 0640 is a mode no new file gets
-            || QFile::setPermissions(file, setup == Setup::Unreadable ? QFile::WriteOwner
-                                     : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+            || QFile::setPermissions(file,
+                                     setup == Setup::Unreadable ? QFile::WriteOwner
+                                                                : QFile::ReadOwner
+                                             | QFile::WriteOwner | QFile::ReadGroup));
     const QFile::Permissions perms = QFile::permissions(file);
     QVERIFY(setup != Setup::ReadOnlyDir
             || QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
     QCOMPARE(velkora::IniFile::readValue(file, section, key).value_or(Missing), old);
     QVERIFY(setup != Setup::Changed || writeAll(file, QByteArray(before).replace('2', '9')));
-    QVERIFY(setup != Setup::Leftovers || (writeAll(temp + u"now"_s, "x")
-            && writeAll(temp + u"old"_s, {}, QDateTime::currentDateTime().addSecs(-120))));
+    QVERIFY(setup != Setup::Leftovers
+            || (writeAll(temp + u"now"_s, "x")
+                && writeAll(temp + u"old"_s, {}, QDateTime::currentDateTime().addSecs(-120))));
 
     struct rlimit saved; // for disk full: one the new file outgrows, to fail the write, not us
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);

@@ -1,5 +1,5 @@
-#include "FakeRuntime.h"
-#include "ModVerzeichnisWahl.h"
+#include "platform/ModVerzeichnisWahl.h"
+#include "tests/support/FakeRuntime.h"
 
 #include <QTest>
 

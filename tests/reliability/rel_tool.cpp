@@ -1,11 +1,11 @@
 // The scripts' way into our code: save <ini> [loop] (tables B, A, "ready <ns per save>", then B,
 // A, ... until killed), check <ini> (a or b per key of sections 0-30, whose value it holds, ? for
 // neither: exit 1), write <ini> <section> <key> <value> (exit 1: refused), start-stall <n> <probe>.
-#include "IniFile.h"
-#include "ModGlobal.h"
-#include "ModeFile.h"
-#include "ProcessStart.h"
-#include "ProgramTable.h"
+#include "config/ModGlobal.h"
+#include "config/ModeFile.h"
+#include "config/ProgramTable.h"
+#include "platform/IniFile.h"
+#include "platform/ProcessStart.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

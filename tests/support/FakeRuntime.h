@@ -2,7 +2,7 @@
 // A runtime for tests: records what would have been started or shown, and
 // answers as the test says.
 
-#include "Runtime.h"
+#include "platform/Runtime.h"
 
 #include <QList>
 #include <QStringList>
@@ -22,13 +22,13 @@ public:
     };
 
     // What the test sets.
-    AppInfo info{QStringLiteral("/opt/velkora"), QStringLiteral("Velkora"), 1, 1, 0};
+    AppInfo info {QStringLiteral("/opt/velkora"), QStringLiteral("Velkora"), 1, 1, 0};
     QString arguments;
     bool previous = false;
     std::function<StartResult(const QString &)> startAnswer; // default: success
-    StartResult sysInfoAnswer;                               // default: success
-    QString nextChosenFile;                                  // empty: cancelled
-    std::function<void()> onYield;                           // runs inside yield()
+    StartResult sysInfoAnswer; // default: success
+    QString nextChosenFile; // empty: cancelled
+    std::function<void()> onYield; // runs inside yield()
 
     // What the code under test did.
     QList<Start> starts;
@@ -43,7 +43,7 @@ public:
     StartResult startProgram(const QString &commandText, WindowStyle style) override
     {
         starts.append({commandText, style});
-        return startAnswer ? startAnswer(commandText) : StartResult{};
+        return startAnswer ? startAnswer(commandText) : StartResult {};
     }
     void messageBox(const QString &text) override { messages.append(text); }
     QString chooseFile(QObject *owner, const QString &initialFolder, const QString &filterText,

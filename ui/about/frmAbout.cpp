@@ -1,8 +1,8 @@
-#include "frmAbout.h"
+#include "ui/about/frmAbout.h"
 
-#include "Layout.h"
-#include "Resources.h"
-#include "Runtime.h"
+#include "platform/Runtime.h"
+#include "resources/Resources.h"
+#include "ui/Layout.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,14 +1,14 @@
-#include "frmConfig.h"
+#include "ui/config/frmConfig.h"
 
-#include "Layout.h"
-#include "ModGlobal.h"
-#include "ModVerzeichnisWahl.h"
-#include "ModeFile.h"
-#include "Resources.h"
-#include "Runtime.h"
-#include "WholeNumber.h"
-#include "frmAbout.h"
-#include "frmAuto.h"
+#include "config/ModGlobal.h"
+#include "config/ModeFile.h"
+#include "config/WholeNumber.h"
+#include "platform/ModVerzeichnisWahl.h"
+#include "platform/Runtime.h"
+#include "resources/Resources.h"
+#include "ui/Layout.h"
+#include "ui/about/frmAbout.h"
+#include "ui/runner/frmAuto.h"
 
 #include <QLabel>
 #include <QLayout>

@@ -1,9 +1,9 @@
-#include "frmAuto.h"
+#include "ui/runner/frmAuto.h"
 
-#include "Layout.h"
-#include "ProgramTable.h"
-#include "Resources.h"
-#include "Runtime.h"
+#include "config/ProgramTable.h"
+#include "platform/Runtime.h"
+#include "resources/Resources.h"
+#include "ui/Layout.h"
 
 #include <QLabel>
 #include <QMouseEvent>

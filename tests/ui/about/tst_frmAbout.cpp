@@ -1,5 +1,5 @@
-#include "FakeRuntime.h"
-#include "frmAbout.h"
+#include "tests/support/FakeRuntime.h"
+#include "ui/about/frmAbout.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,10 +1,10 @@
-#include "FakeRuntime.h"
-#include "ModGlobal.h"
-#include "ModeFile.h"
-#include "ProcessStart.h"
-#include "ProgramTable.h"
-#include "frmAbout.h"
-#include "frmConfig.h"
+#include "config/ModGlobal.h"
+#include "config/ModeFile.h"
+#include "config/ProgramTable.h"
+#include "platform/ProcessStart.h"
+#include "tests/support/FakeRuntime.h"
+#include "ui/about/frmAbout.h"
+#include "ui/config/frmConfig.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,6 +1,6 @@
-#include "FakeRuntime.h"
-#include "ProgramTable.h"
-#include "frmAuto.h"
+#include "config/ProgramTable.h"
+#include "tests/support/FakeRuntime.h"
+#include "ui/runner/frmAuto.h"
 
 #include <QLabel>
 #include <QTest>
