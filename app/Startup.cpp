@@ -4,6 +4,7 @@
 #include "config/ModeFile.h"
 #include "platform/Runtime.h"
 #include "ui/config/frmConfig.h"
+#include "ui/runner/frmAuto.h"
 
 namespace Startup {
 
@@ -24,31 +25,55 @@ QString usageText()
                           "z.B. : Velkora.exe /config");
 }
 
-void Form_Load(frmConfig &window, velkora::Runtime &runtime)
+bool ActivatePreviousInstance(velkora::Runtime &runtime)
 {
-    if (ModGlobal::ActivatePreviousInstance(runtime)) {
+    if (!runtime.previousInstance())
+        return false;
+    // Our own title goes first, so that the request can only find the
+    // earlier copy's window, never one of ours.
+    const QString title = runtime.appTitle();
+    runtime.setAppTitle(QString());
+    runtime.activateByTitle(title);
+    return true;
+}
+
+void InitIniPath(const velkora::AppInfo &appInfo)
+{
+    ModGlobal::IniFilePath
+        = appInfo.folder + QLatin1Char('/') + appInfo.baseName + QLatin1String(".ini");
+}
+
+void fxAutoProg(velkora::Runtime &runtime)
+{
+    frmAuto runner(runtime);
+    runner.runModal();
+}
+
+std::unique_ptr<frmConfig> run(velkora::Runtime &runtime)
+{
+    if (ActivatePreviousInstance(runtime)) {
         runtime.endProgram();
-        return;
+        return nullptr;
     }
-    ModGlobal::InitIniPath(runtime.appInfo());
+    InitIniPath(runtime.appInfo());
     ModeFile::LoadProgramTable();
 
     switch (modeOf(runtime.argumentText())) {
-    case Mode::Configuration:
-        window.setWindowTitle(runtime.appInfo().baseName);
-        window.FillProgramList();
-        return;
+    case Mode::Configuration: {
+        auto window = std::make_unique<frmConfig>(runtime);
+        window->setWindowTitle(runtime.appInfo().baseName);
+        window->FillProgramList();
+        return window;
+    }
     case Mode::Usage:
         runtime.messageBox(usageText());
-        window.close();
-        runtime.endProgram();
-        return;
+        break;
     case Mode::Automatic:
-        window.fxAutoProg();
-        window.close();
-        runtime.endProgram();
-        return;
+        fxAutoProg(runtime);
+        break;
     }
+    runtime.endProgram();
+    return nullptr;
 }
 
 } // namespace Startup

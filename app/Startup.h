@@ -1,13 +1,17 @@
 #pragma once
 // Start-up and mode selection: everything between the start of the process
-// and the moment one of the three modes takes over.
+// and the moment one of the three modes takes over. Only the window that the
+// chosen mode needs is ever built.
 
 #include <QString>
+
+#include <memory>
 
 class frmConfig;
 namespace velkora {
 class Runtime;
-}
+struct AppInfo;
+} // namespace velkora
 
 namespace Startup {
 
@@ -19,9 +23,19 @@ Mode modeOf(const QString &argumentText);
 /// The usage message of "/?".
 QString usageText();
 
-/// The load handler of frmConfig, which carries the whole start-up. Returns
-/// only in configuration mode (the window is then to be shown); every other
-/// way ends the program through the runtime.
-void Form_Load(frmConfig &window, velkora::Runtime &runtime);
+/// True when an earlier copy runs; it has then been asked to come to the front.
+bool ActivatePreviousInstance(velkora::Runtime &runtime);
+
+/// IniFilePath = the executable's folder, "/", its base name, ".ini".
+void InitIniPath(const velkora::AppInfo &appInfo);
+
+/// Shows the countdown window modally; returns when it has closed.
+void fxAutoProg(velkora::Runtime &runtime);
+
+/// The whole start-up: guard, configuration path, table, mode. In
+/// configuration mode it returns the configuration window, captioned and
+/// filled, for the caller to show. Every other way ends the program through
+/// the runtime (a test's runtime returns from that, and then null comes back).
+std::unique_ptr<frmConfig> run(velkora::Runtime &runtime);
 
 } // namespace Startup

@@ -29,8 +29,9 @@ int main(int argc, char *argv[])
     QObject::connect(runtime.singleInstance(), &velkora::SingleInstance::activationRequested, &app,
                      &velkora::raiseWindowTitled);
 
-    frmConfig window(runtime, nullptr, frmConfig::Controls::WhenNeeded);
-    Startup::Form_Load(window, runtime);
-    window.show();
+    const std::unique_ptr<frmConfig> window = Startup::run(runtime);
+    if (!window)
+        return 0;
+    window->show();
     return QApplication::exec();
 }

@@ -35,13 +35,13 @@ Figures summarize(std::vector<double> ms)
     return {median, ms.front(), ms.back()};
 }
 
-QStringList listLines(int round)
+QList<ModeFile::ListEntry> listLines(int round)
 {
-    QStringList lines;
+    QList<ModeFile::ListEntry> lines;
     for (int i = 0; i < velkora::SlotCount; ++i)
-        lines << QStringLiteral(u"/opt/programme/werkzeug-%1/start|Programm Nr. %1 für Büro|%2")
-                     .arg(i)
-                     .arg(2 + (i + round) % 59);
+        lines.append({QStringLiteral("/opt/programme/werkzeug-%1/start").arg(i),
+                      QStringLiteral(u"Programm Nr. %1 für Büro").arg(i),
+                      QString::number(2 + (i + round) % 59)});
     return lines;
 }
 
@@ -113,7 +113,7 @@ int main(int argc, char **argv)
 
     std::vector<double> save;
     for (int i = 0; i < saveRuns; ++i) {
-        const QStringList lines = listLines(i + 1);
+        const QList<ModeFile::ListEntry> lines = listLines(i + 1);
         QElapsedTimer timer;
         timer.start();
         ModeFile::SaveProgramTable(lines);

@@ -20,19 +20,7 @@ const QString KeySeconds = QStringLiteral("ZEIT");
 
 } // namespace
 
-// The window never makes a line lacking a separator, but a save must not lose one.
-ListLineFields splitListLine(const QString &line)
-{
-    const qsizetype p1 = line.indexOf(QLatin1Char('|'));
-    if (p1 < 0)
-        return {line, {}, {}};
-    const qsizetype p2 = line.indexOf(QLatin1Char('|'), p1 + 1);
-    if (p2 < 0)
-        return {line.left(p1), line.mid(p1 + 1), {}};
-    return {line.left(p1), line.mid(p1 + 1, p2 - p1 - 1), line.mid(p2 + 1)};
-}
-
-QString joinListLine(const QString &path, const QString &name, const QString &seconds)
+QString ListEntry::line() const
 {
     return path + QLatin1Char('|') + name + QLatin1Char('|') + seconds;
 }
@@ -60,17 +48,16 @@ void LoadProgramTable()
     }
 }
 
-void SaveProgramTable(const QStringList &listLines)
+void SaveProgramTable(const QList<ListEntry> &entries)
 {
     const QString &file = ModGlobal::IniFilePath;
-    for (qsizetype i = 0; i < listLines.size(); ++i) {
+    for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString section = QString::number(i);
-        const ListLineFields fields = splitListLine(listLines[i]);
-        ModINI::WriteIniValue(file, section, KeyPath, fields.path);
-        ModINI::WriteIniValue(file, section, KeyNameWrite, fields.name);
-        ModINI::WriteIniValue(file, section, KeySeconds, fields.seconds);
+        ModINI::WriteIniValue(file, section, KeyPath, entries[i].path);
+        ModINI::WriteIniValue(file, section, KeyNameWrite, entries[i].name);
+        ModINI::WriteIniValue(file, section, KeySeconds, entries[i].seconds);
     }
-    for (qsizetype i = listLines.size(); i < SlotCount; ++i) {
+    for (qsizetype i = entries.size(); i < SlotCount; ++i) {
         const QString section = QString::number(i);
         ModINI::WriteIniValue(file, section, KeyPath, QString());
         ModINI::WriteIniValue(file, section, KeyNameWrite, QString());
@@ -78,16 +65,16 @@ void SaveProgramTable(const QStringList &listLines)
     }
 }
 
-QStringList ProgramListLines()
+QList<ListEntry> ProgramListEntries()
 {
-    QStringList lines;
+    QList<ListEntry> entries;
     for (const velkora::ProgramEntry &entry : ProgramTable) {
         if (!entry.filled())
             continue;
         const QString seconds = entry.seconds ? QString::number(*entry.seconds) : QString();
-        lines << joinListLine(*entry.path, entry.name.value_or(QString()), seconds);
+        entries.append({*entry.path, entry.name.value_or(QString()), seconds});
     }
-    return lines;
+    return entries;
 }
 
 } // namespace ModeFile

@@ -4,6 +4,13 @@
 
 namespace velkora {
 
+/// The program's one identity: desktop file id (without ".desktop"), AppStream
+/// id, icon name and Wayland app id.
+inline QString appId()
+{
+    return QStringLiteral(VELKORA_APP_ID);
+}
+
 struct AppInfo {
     QString folder; // folder of the resolved running executable
     QString baseName; // its file name without folder and without a trailing ".exe"

@@ -35,7 +35,6 @@ private Q_SLOTS:
     void init()
     {
         velkora::resetProgramTable();
-        ModGlobal::resetGlobals();
         ModGlobal::IniFilePath = m_dir.filePath("Velkora.ini");
         QFile::remove(ModGlobal::IniFilePath);
     }
@@ -77,7 +76,10 @@ private Q_SLOTS:
                   + (e.seconds ? QString::number(*e.seconds) : "-"),
               "slot0");
         QTEST(int(EntryCount), "entryCount");
-        QTEST(ModeFile::ProgramListLines(), "list");
+        QStringList lines;
+        for (const ModeFile::ListEntry &entry : ModeFile::ProgramListEntries())
+            lines << entry.line();
+        QTEST(lines, "list");
         QCOMPARE(QFile::exists(ModGlobal::IniFilePath), !file.isNull());
     }
 
@@ -109,14 +111,19 @@ private Q_SLOTS:
         QFETCH(QByteArray, before);
         QFETCH(QStringList, lines);
         writeFile(before);
-        ModeFile::SaveProgramTable(lines);
+        QList<ModeFile::ListEntry> entries;
+        for (const QString &line : lines) {
+            const QStringList f = line.split('|');
+            entries.append({f[0], f[1], f[2]});
+        }
+        ModeFile::SaveProgramTable(entries);
         QFile f(ModGlobal::IniFilePath);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QStringList written = QString::fromUtf8(f.readAll()).split('\n');
         written.removeAll(QString());
         QTEST(written, "after");
         ModeFile::LoadProgramTable(); // the next start reads back up to 31 of them
-        QCOMPARE(ModeFile::ProgramListLines(), lines.mid(0, 31));
+        QCOMPARE(ModeFile::ProgramListEntries(), entries.mid(0, 31));
     }
 };
 

@@ -22,6 +22,16 @@
 namespace {
 
 // Every value differs between the tables and B's are longer: a cut file or torn value fits neither.
+QList<ModeFile::ListEntry> entries(const QStringList &lines)
+{
+    QList<ModeFile::ListEntry> result;
+    for (const QString &line : lines) {
+        const QStringList f = line.split(u'|');
+        result.append({f[0], f[1], f[2]});
+    }
+    return result;
+}
+
 QStringList table(bool b)
 {
     QStringList lines;
@@ -97,12 +107,12 @@ int main(int argc, char *argv[])
         ModGlobal::IniFilePath = args[2];
         QElapsedTimer clock;
         clock.start();
-        ModeFile::SaveProgramTable(table(true));
-        ModeFile::SaveProgramTable(table(false));
+        ModeFile::SaveProgramTable(entries(table(true)));
+        ModeFile::SaveProgramTable(entries(table(false)));
         std::printf("ready %lld\n", clock.nsecsElapsed() / 2);
         std::fflush(stdout);
         for (bool b = true; args.value(3) == QLatin1String("loop"); b = !b)
-            ModeFile::SaveProgramTable(table(b));
+            ModeFile::SaveProgramTable(entries(table(b)));
         return 0;
     }
     if (args.value(1) == QLatin1String("check") && args.size() == 3) {

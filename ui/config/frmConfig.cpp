@@ -1,6 +1,5 @@
 #include "ui/config/frmConfig.h"
 
-#include "config/ModGlobal.h"
 #include "config/ModeFile.h"
 #include "config/WholeNumber.h"
 #include "platform/ModVerzeichnisWahl.h"
@@ -8,7 +7,6 @@
 #include "resources/Resources.h"
 #include "ui/Layout.h"
 #include "ui/about/frmAbout.h"
-#include "ui/runner/frmAuto.h"
 
 #include <QLabel>
 #include <QLayout>
@@ -27,7 +25,6 @@ constexpr int ClientWidth = 9135; // twips
 constexpr int ClientHeight = 4530;
 constexpr int MinSeconds = 2;
 constexpr int MaxSeconds = 60;
-const QChar Separator = QLatin1Char('|');
 
 QToolButton *graphicalButton(const QString &caption, const QString &icon, QWidget *parent)
 {
@@ -55,25 +52,11 @@ qreal fittingPointSize(QFont font, const QString &caption, int width, int lineHe
 
 } // namespace
 
-frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent, Controls controls)
+frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent)
     : QMainWindow(parent)
     , m_runtime(runtime)
 {
     setWindowIcon(velkora::appIcon());
-    if (controls == Controls::Now)
-        loadControls();
-}
-
-void frmConfig::showEvent(QShowEvent *event)
-{
-    loadControls();
-    QMainWindow::showEvent(event);
-}
-
-void frmConfig::loadControls()
-{
-    if (List1)
-        return;
     createControls();
     placeControls();
 
@@ -90,11 +73,6 @@ void frmConfig::loadControls()
     connect(cmd_test, &QToolButton::clicked, this, &frmConfig::cmd_test_Click);
     connect(cmd_exit, &QToolButton::clicked, this, &frmConfig::cmd_exit_Click);
     connect(mnuInfo, &QAction::triggered, this, &frmConfig::mnuInfo_Click);
-}
-
-frmConfig::~frmConfig()
-{
-    delete m_auto;
 }
 
 void frmConfig::createControls()
@@ -208,28 +186,19 @@ void frmConfig::placeControls()
 
 void frmConfig::FillProgramList()
 {
-    loadControls();
     List1->clear();
-    List1->addItems(ModeFile::ProgramListLines());
+    for (const ModeFile::ListEntry &entry : ModeFile::ProgramListEntries())
+        List1->addItem(newItem(entry));
     List1->clearSelection();
 }
 
-void frmConfig::fxAutoProg()
+QList<ModeFile::ListEntry> frmConfig::listEntries() const
 {
-    if (!m_auto)
-        m_auto = new frmAuto(m_runtime);
-    m_auto->runModal();
-}
-
-QStringList frmConfig::listLines() const
-{
-    if (!List1)
-        return {};
-    QStringList lines;
-    lines.reserve(List1->count());
+    QList<ModeFile::ListEntry> entries;
+    entries.reserve(List1->count());
     for (int i = 0; i < List1->count(); ++i)
-        lines << List1->item(i)->text();
-    return lines;
+        entries << entryOf(List1->item(i));
+    return entries;
 }
 
 // The line that is selected, not merely current: Qt can make a line current
@@ -245,43 +214,40 @@ void frmConfig::List1_Click()
     ShowSelectedEntry();
 }
 
-// A line with a single "|" holds a path and a name but no seconds; it keeps
-// the seconds shown before, as an empty seconds field would.
+// The fields come from the line's entry, not from splitting its text, so that
+// a "|" inside a path (a shell pipe) or a name stays where it belongs.
 void frmConfig::ShowSelectedEntry()
 {
     const int row = selectedIndex();
     if (row < 0)
         return;
-    const QString line = List1->item(row)->text();
-    if (!line.contains(Separator))
-        return;
-    const ModeFile::ListLineFields piece = ModeFile::splitListLine(line);
+    const ModeFile::ListEntry piece = entryOf(List1->item(row));
     if (!piece.path.isEmpty())
-        ModGlobal::ShownPath = piece.path;
+        m_shownPath = piece.path;
     if (!piece.name.isEmpty())
-        ModGlobal::ShownName = piece.name;
+        m_shownName = piece.name;
     if (!piece.seconds.isEmpty()) {
         if (const auto seconds = velkora::toWholeNumber(piece.seconds))
-            ModGlobal::ShownSeconds = *seconds;
+            m_shownSeconds = *seconds;
     }
 
-    txtProg[0]->setText(ModGlobal::ShownPath);
-    txtProg[1]->setText(ModGlobal::ShownName);
-    txtProg[2]->setText(QString::number(ModGlobal::ShownSeconds));
+    txtProg[0]->setText(m_shownPath);
+    txtProg[1]->setText(m_shownName);
+    txtProg[2]->setText(QString::number(m_shownSeconds));
 }
 
 // Add and change take the boxes only when all three are filled, when the
-// seconds are a number, and when path and name hold no "|": the line format
-// could not carry such an entry back. A refusal changes nothing, like the
-// window's other refusals, and leaves the boxes for the user to correct.
+// seconds are a number, and when no box holds a line break (pasted text can
+// bring one, and the file keeps one value per line). A refusal changes
+// nothing, like the window's other refusals, and leaves the boxes for the user
+// to correct.
 bool frmConfig::takeableInput() const
 {
     for (const QLineEdit *box : txtProg) {
-        if (box->text().isEmpty())
+        const QString text = box->text();
+        if (text.isEmpty() || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
             return false;
     }
-    if (txtProg[0]->text().contains(Separator) || txtProg[1]->text().contains(Separator))
-        return false;
     return velkora::toWholeNumber(txtProg[2]->text()).has_value();
 }
 
@@ -292,9 +258,28 @@ void frmConfig::secondsCheck()
         txtProg[2]->setText(QStringLiteral("10"));
 }
 
-QString frmConfig::lineFromBoxes() const
+ModeFile::ListEntry frmConfig::entryFromBoxes() const
 {
-    return ModeFile::joinListLine(txtProg[0]->text(), txtProg[1]->text(), txtProg[2]->text());
+    return {txtProg[0]->text(), txtProg[1]->text(), txtProg[2]->text()};
+}
+
+QListWidgetItem *frmConfig::newItem(const ModeFile::ListEntry &entry)
+{
+    auto *item = new QListWidgetItem;
+    setEntry(item, entry);
+    return item;
+}
+
+void frmConfig::setEntry(QListWidgetItem *item, const ModeFile::ListEntry &entry)
+{
+    item->setText(entry.line());
+    item->setData(Qt::UserRole, QStringList {entry.path, entry.name, entry.seconds});
+}
+
+ModeFile::ListEntry frmConfig::entryOf(const QListWidgetItem *item)
+{
+    const QStringList fields = item->data(Qt::UserRole).toStringList();
+    return {fields.value(0), fields.value(1), fields.value(2)};
 }
 
 void frmConfig::resetBoxes()
@@ -309,12 +294,12 @@ void frmConfig::cmd_add_Click()
     if (!takeableInput())
         return;
     secondsCheck();
-    const QString line = lineFromBoxes();
+    QListWidgetItem *item = newItem(entryFromBoxes());
     const int row = selectedIndex();
     if (row >= 0)
-        List1->insertItem(row, line);
+        List1->insertItem(row, item);
     else
-        List1->addItem(line);
+        List1->addItem(item);
     resetBoxes();
 }
 
@@ -326,7 +311,7 @@ void frmConfig::cmd_change_Click()
     secondsCheck();
     if (row < 0)
         return;
-    List1->item(row)->setText(lineFromBoxes());
+    setEntry(List1->item(row), entryFromBoxes());
     List1->clearSelection();
     resetBoxes();
 }
@@ -354,10 +339,11 @@ void frmConfig::cmd_updown_Click(int Index)
     if (other < 0 || other >= List1->count())
         return;
 
-    const QString moved = List1->item(row)->text();
+    const ModeFile::ListEntry moving = entryOf(List1->item(row));
+    const QString moved = moving.line();
     const QSignalBlocker quiet(List1);
-    List1->item(row)->setText(List1->item(other)->text());
-    List1->item(other)->setText(moved);
+    setEntry(List1->item(row), entryOf(List1->item(other)));
+    setEntry(List1->item(other), moving);
 
     // The first line from the top with the moved text, as a duplicate above
     // may take the selection.
@@ -400,7 +386,7 @@ void frmConfig::cmd_test_Click()
 
 void frmConfig::cmd_exit_Click()
 {
-    ModeFile::SaveProgramTable(listLines());
+    ModeFile::SaveProgramTable(listEntries());
     close();
     m_runtime.endProgram();
 }

@@ -5,46 +5,36 @@
 // them to the configuration file. It reaches the outside world (file chooser,
 // program start, message box, end of the program) only through the Runtime.
 
+#include "config/ModeFile.h"
+
 #include <QMainWindow>
-#include <QStringList>
 #include <array>
 
 class QAction;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QToolButton;
 
 namespace velkora {
 class Runtime;
 }
-class frmAuto;
 
-/// The configuration window; also the program's first window object, whose
-/// load handler runs the start-up (app/Startup).
 class frmConfig : public QMainWindow {
     Q_OBJECT
 public:
-    // In the automatic and usage modes this window is never shown, and its
-    // controls would be most of the start-up's work: main() defers them.
-    enum class Controls { Now, WhenNeeded };
-
-    explicit frmConfig(velkora::Runtime &runtime, QWidget *parent = nullptr,
-                       Controls controls = Controls::Now);
-    ~frmConfig() override;
+    explicit frmConfig(velkora::Runtime &runtime, QWidget *parent = nullptr);
 
     /// Fills List1 with the filled slots of the program table.
     void FillProgramList();
 
-    /// Shows the countdown window modally; returns when it has closed.
-    void fxAutoProg();
+    /// The entries of List1's lines in their order.
+    QList<ModeFile::ListEntry> listEntries() const;
 
-    /// The lines of List1 in their order.
-    QStringList listLines() const;
-
-    // Copies the fields of the selected line into the boxes; ModGlobal keeps
-    // what was shown last, so an empty field leaves its box as it was.
+    // Copies the fields of the selected line into the boxes; an empty field
+    // leaves its box showing what was shown last.
     void ShowSelectedEntry();
 
     void List1_Click();
@@ -70,19 +60,21 @@ public:
     QMenu *mnuIn = nullptr;
     QAction *mnuInfo = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
 private:
-    void loadControls();
     void createControls();
     void placeControls();
     int selectedIndex() const;
     bool takeableInput() const;
     void secondsCheck();
-    QString lineFromBoxes() const;
+    ModeFile::ListEntry entryFromBoxes() const;
+    static QListWidgetItem *newItem(const ModeFile::ListEntry &entry);
+    static void setEntry(QListWidgetItem *item, const ModeFile::ListEntry &entry);
+    static ModeFile::ListEntry entryOf(const QListWidgetItem *item);
     void resetBoxes();
 
     velkora::Runtime &m_runtime;
-    frmAuto *m_auto = nullptr;
+    // What ShowSelectedEntry showed last; kept for the whole run.
+    QString m_shownPath;
+    QString m_shownName;
+    qint32 m_shownSeconds = 0;
 };

@@ -1,6 +1,7 @@
 #include "config/ModGlobal.h"
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
+#include "config/WholeNumber.h"
 #include "platform/ProcessStart.h"
 #include "tests/support/FakeRuntime.h"
 #include "ui/about/frmAbout.h"
@@ -21,10 +22,16 @@ class tst_frmConfig : public QObject {
     // select: a digit clicks that row, v presses arrow down; typed: then into the boxes.
     void open(const QString &lines, const QString &select = {}, const QString &typed = {})
     {
-        m_window.reset(new frmConfig(*m_runtime, nullptr, frmConfig::Controls::WhenNeeded));
-        m_window->show(); // as main() does it: the controls come with the first show
+        resetProgramTable();
+        const QStringList entries = lines.split(u' ', Qt::SkipEmptyParts);
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const QStringList f = entries[i].split(u'|');
+            ProgramTable[size_t(i)] = {f.value(0), f.value(1), toWholeNumber(f.value(2))};
+        }
+        m_window.reset(new frmConfig(*m_runtime));
+        m_window->FillProgramList();
+        m_window->show();
         QListWidget *list = m_window->List1;
-        list->addItems(lines.split(u' ', Qt::SkipEmptyParts));
         for (QChar c : select)
             c == u'v'
                 ? QTest::keyClick(list, Qt::Key_Down)
@@ -39,7 +46,6 @@ class tst_frmConfig : public QObject {
 private Q_SLOTS:
     void init()
     {
-        ModGlobal::resetGlobals();
         resetProgramTable();
         m_window.reset();
         m_runtime = std::make_unique<test::FakeRuntime>();
@@ -50,23 +56,23 @@ private Q_SLOTS:
     {
         for (const char *c : {"lines", "select", "typed", "press", "after", "boxes", "selected"})
             QTest::addColumn<QString>(c);
-        const char *three = "a|1 b|2 c|3", *kept = "x;y;7", *seen = "/a|A|04 /y|T|B|9 /x|| bad";
-        row("shown: 04, empty fields, bars, arrow key", seen, "01v3", "", "", seen, "/x;T;4", "3");
-        row("append, 61 is 10", three, "", "p;n;61", "a", "a|1 b|2 c|3 p|n|10", ";;10", "-1");
-        row("insert, 2 kept", three, "2", "p;n;2", "a", "a|1 b|2 p|n|2 c|3", ";;10", "");
-        row("60 kept", three, "", "p;n;60", "a", "a|1 b|2 c|3 p|n|60", ";;10", "-1");
-        row("-5 becomes 10", three, "", "p;n;-5", "a", "a|1 b|2 c|3 p|n|10", ";;10", "-1");
-        row("05 kept, blank name", three, "", "p; ;05", "a", "a|1 b|2 c|3 p| |05", ";;10", "-1");
+        const char *three = "a|A|1 b|B|2 c|C|3", *kept = "x;y;7", *seen = "/a|A|4 /y|T|9 /x||";
+        row("shown: empty fields, arrow key", seen, "01v", "", "", seen, "/x;T;9", "2");
+        row("append, 61 is 10", three, "", "p;n;61", "a", "a|A|1 b|B|2 c|C|3 p|n|10", ";;10", "-1");
+        row("insert, 2 kept", three, "2", "p;n;2", "a", "a|A|1 b|B|2 p|n|2 c|C|3", ";;10", "");
+        row("60 kept", three, "", "p;n;60", "a", "a|A|1 b|B|2 c|C|3 p|n|60", ";;10", "-1");
+        row("-5 becomes 10", three, "", "p;n;-5", "a", "a|A|1 b|B|2 c|C|3 p|n|10", ";;10", "-1");
+        row("05 kept, blank name", three, "", "p; ;05", "a", "a|A|1 b|B|2 c|C|3 p| |05", ";;10", "-1");
         row("blank seconds refused", three, "", "p;n; ", "a", three, "p;n; ", "-1");
         row("letters refused", three, "2", "p;n;abc", "a", three, "p;n;abc", "2");
         row("empty path refused", three, "", ";n;15", "a", three, ";n;15", "-1");
-        row("bar in name refused", three, "1", "p;x|y;15", "c", three, "p;x|y;15", "1");
-        row("change, 0 is 10", three, "1", "/n;N;0", "c", "a|1 /n|N|10 c|3", ";;10", "-1");
+        row("bar in name kept", three, "1", "p;x|y;15", "c", "a|A|1 p|x|y|15 c|C|3", ";;10", "-1");
+        row("change, 0 is 10", three, "1", "/n;N;0", "c", "a|A|1 /n|N|10 c|C|3", ";;10", "-1");
         row("change 99 without selection", three, "", "/n;N;99", "c", three, "/n;N;10", "-1");
-        row("delete, then with none selected", three, "1", kept, "kkud", "a|1 c|3", kept, "-1");
+        row("delete, then with none selected", three, "1", kept, "kkud", "a|A|1 c|C|3", kept, "-1");
         row("move in an empty list", "", "", kept, "ud", "", kept, "-1");
-        row("move the only line", "a|1", "0", kept, "ud", "a|1", kept, "0");
-        row("up at top, down twice, at end", three, "0", kept, "uuddd", "b|2 c|3 a|1", kept, "2");
+        row("move the only line", "a|A|1", "0", kept, "ud", "a|A|1", kept, "0");
+        row("up at top, down twice, at end", three, "0", kept, "uuddd", "b|B|2 c|C|3 a|A|1", kept, "2");
     }
     void editing()
     {
@@ -82,7 +88,10 @@ private Q_SLOTS:
         std::array buttons {w.cmd_add, w.cmd_change, w.cmd_kill, w.cmd_updown[0], w.cmd_updown[1]};
         for (QChar c : press)
             QTest::mouseClick(buttons[size_t(QStringLiteral("ackud").indexOf(c))], Qt::LeftButton);
-        QTEST(w.listLines().join(u' '), "after");
+        QStringList after;
+        for (const ModeFile::ListEntry &e : w.listEntries())
+            after << e.line();
+        QTEST(after.join(u' '), "after");
         QTEST(boxes(), "boxes");
         if (!selected.isEmpty())
             QCOMPARE(QString::number(w.List1->row(w.List1->selectedItems().value(0))), selected);
@@ -130,14 +139,13 @@ private Q_SLOTS:
             QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("marker"))));
     }
 
-    // Start-up fills the list before the first show, so before the controls exist.
+    // Start-up fills the list before the first show.
     void startUpToExit()
     {
         QTemporaryDir dir;
         ModGlobal::IniFilePath = dir.filePath(QStringLiteral("Velkora.ini"));
         ProgramTable[0].path = QStringLiteral("/bin/a");
-        frmConfig w(*m_runtime, nullptr, frmConfig::Controls::WhenNeeded);
-        QVERIFY(!w.List1);
+        frmConfig w(*m_runtime);
         w.FillProgramList();
         resetProgramTable(); // from here on only the list holds the entry
         w.show();
@@ -163,7 +171,7 @@ private Q_SLOTS:
         QTest::mouseClick(w.cmd_exit, Qt::LeftButton);
         QCOMPARE(m_runtime->ends, 1);
         ModeFile::LoadProgramTable();
-        QCOMPARE(ModeFile::ProgramListLines(), QStringList(QStringLiteral("/bin/a||")));
+        QCOMPARE(ModeFile::ProgramListEntries(), QList<ModeFile::ListEntry>({{"/bin/a", {}, {}}}));
     }
 };
 
