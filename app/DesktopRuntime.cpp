@@ -2,10 +2,39 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputEvent>
 #include <QMessageBox>
 #include <QWidget>
 
 namespace velkora {
+
+DesktopRuntime::DesktopRuntime(QStringList arguments)
+    : PlatformRuntime(std::move(arguments))
+{
+    // Wayland has no public way in Qt 6.4 to get an activation token for
+    // another program, so there the started programs get none.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    QCoreApplication::instance()->installEventFilter(this);
+    starter().setUserTimeSource([this] { return m_lastUserTime; });
+}
+
+bool DesktopRuntime::eventFilter(QObject *, QEvent *event)
+{
+    // On xcb an input event's timestamp is the X server's time of the event.
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        m_lastUserTime = static_cast<QInputEvent *>(event)->timestamp();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
 
 void DesktopRuntime::messageBox(const QString &text)
 {

@@ -2,17 +2,26 @@
 
 #include "platform/PlatformRuntime.h"
 
+#include <QObject>
+
 namespace velkora {
 
 /// The runtime of the real program: the platform services plus the two that
-/// need widgets.
-class DesktopRuntime : public PlatformRuntime {
+/// need widgets. On X11 it also gives every start a startup id that carries
+/// the time of the user's last input, so that a program started by a click
+/// on "Testen" may take the focus.
+class DesktopRuntime : public PlatformRuntime, private QObject {
 public:
-    using PlatformRuntime::PlatformRuntime;
+    explicit DesktopRuntime(QStringList arguments);
 
     void messageBox(const QString &text) override;
     QString chooseFile(QObject *owner, const QString &initialFolder, const QString &filterText,
                        const QString &defaultExtension, const QString &title) override;
+
+private:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    quint64 m_lastUserTime = 0; // X server time of the last key or button event
 };
 
 /// In the first copy: brings the window with this title to the front, or the

@@ -1,5 +1,6 @@
 #include "app/DesktopRuntime.h"
 #include "app/Startup.h"
+#include "platform/ProcessStart.h"
 #include "platform/SingleInstance.h"
 #include "resources/Resources.h"
 #include "ui/config/frmConfig.h"
@@ -11,6 +12,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Before anything opens a file: a socket that became descriptor 0 would
+    // be handed on to every started program.
+    velkora::ensureStandardDescriptors();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velkora"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")

@@ -35,12 +35,12 @@ PlatformRuntime::~PlatformRuntime() = default;
 
 StartResult PlatformRuntime::startProgram(const QString &commandText, WindowStyle style)
 {
-    return velkora::startProgram(commandText, style);
+    return m_starter.start(commandText, style);
 }
 
 StartResult PlatformRuntime::startSysInfo()
 {
-    return velkora::startSysInfo();
+    return velkora::startSysInfo(m_starter);
 }
 
 AppInfo PlatformRuntime::appInfo() const
@@ -80,6 +80,8 @@ void PlatformRuntime::yield()
 
 void PlatformRuntime::endProgram()
 {
+    // Scopes asked for by the last starts should still reach systemd.
+    m_starter.finish();
     std::fflush(nullptr);
     ::_exit(0);
 }
@@ -87,6 +89,11 @@ void PlatformRuntime::endProgram()
 SingleInstance *PlatformRuntime::singleInstance() const
 {
     return m_single.get();
+}
+
+ProcessStarter &PlatformRuntime::starter()
+{
+    return m_starter;
 }
 
 } // namespace velkora

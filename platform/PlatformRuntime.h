@@ -30,11 +30,15 @@ public:
     /// The single-copy guard; in the first copy it reports activation requests.
     SingleInstance *singleInstance() const;
 
+    /// Every program start of the application goes through this one.
+    ProcessStarter &starter();
+
 private:
     QStringList m_arguments;
     AppInfo m_appInfo;
     QString m_title;
     std::unique_ptr<SingleInstance> m_single;
+    ProcessStarter m_starter;
 };
 
 } // namespace velkora

@@ -1,20 +1,26 @@
 #include "platform/ProcessStart.h"
 
+#include "platform/Log.h"
+#include "platform/SessionBus.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QList>
-#include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QSysInfo>
 #include <QThread>
 #include <QTimer>
 
-#include <gio/gdesktopappinfo.h>
+#include <glib.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -30,24 +36,43 @@ namespace velkora {
 
 namespace {
 
+// How long a D-Bus activatable entry waits for the bus daemon to say whether
+// anyone answers for its name before it starts through Exec instead: the
+// daemon answers both questions itself, at once, when it is alive.
+constexpr int ActivationWaitMs = 40;
+// What the end of the program grants scope requests still under way.
+constexpr int FinishWaitMs = 500;
+
+// One object per thread that lives as long as the application (or the thread).
+template<typename T> T *ownedByThread(QPointer<T> &slot)
+{
+    if (slot.isNull()) {
+        slot = new T;
+        QThread *thread = QThread::currentThread();
+        QCoreApplication *app = QCoreApplication::instance();
+        if (app && app->thread() == thread)
+            slot->setParent(app);
+        else
+            QObject::connect(thread, &QThread::finished, slot.data(), &QObject::deleteLater);
+    }
+    return slot.data();
+}
+
 // Reaps the children started from one thread without ever blocking it: a
 // pidfd becomes readable when its process ends. Where pidfds cannot be had
 // (old kernel, descriptor limit reached) the children are polled instead.
 class ChildReaper : public QObject {
 public:
+    ChildReaper()
+    {
+        m_pollTimer.setInterval(250);
+        connect(&m_pollTimer, &QTimer::timeout, this, &ChildReaper::pollChildren);
+    }
+
     static ChildReaper *forCurrentThread()
     {
         thread_local QPointer<ChildReaper> reaper;
-        if (reaper.isNull()) {
-            reaper = new ChildReaper;
-            QThread *thread = QThread::currentThread();
-            QCoreApplication *app = QCoreApplication::instance();
-            if (app && app->thread() == thread)
-                reaper->setParent(app);
-            else
-                connect(thread, &QThread::finished, reaper.data(), &QObject::deleteLater);
-        }
-        return reaper.data();
+        return ownedByThread(reaper);
     }
 
     ~ChildReaper() override
@@ -82,12 +107,6 @@ public:
     }
 
 private:
-    ChildReaper()
-    {
-        m_pollTimer.setInterval(250);
-        connect(&m_pollTimer, &QTimer::timeout, this, &ChildReaper::pollChildren);
-    }
-
     static bool collected(pid_t pid)
     {
         const pid_t r = ::waitpid(pid, nullptr, WNOHANG);
@@ -118,9 +137,19 @@ private:
     QTimer m_pollTimer;
 };
 
-StartResult failure(int errorNumber)
+ResolvedCommand failure(int errorNumber, EntryProblem problem = EntryProblem::None)
 {
-    return {errorNumber, errorDescription(errorNumber), 0};
+    ResolvedCommand command;
+    command.errorNumber = errorNumber;
+    command.problem = problem;
+    return command;
+}
+
+ResolvedCommand program(QStringList argv)
+{
+    ResolvedCommand command;
+    command.argv = std::move(argv);
+    return command;
 }
 
 bool isBlank(QChar c)
@@ -128,9 +157,21 @@ bool isBlank(QChar c)
     return c == u' ' || c == u'\t';
 }
 
+// Empty when our current folder is gone (deleted, or unreachable).
+QString currentFolder()
+{
+    char *folder = ::getcwd(nullptr, 0);
+    const QString result = folder ? QFile::decodeName(folder) : QString();
+    std::free(folder);
+    return result;
+}
+
 QString absolutePath(const QString &path)
 {
-    return path.startsWith(u'/') ? path : QDir::currentPath() + u'/' + path;
+    if (path.startsWith(u'/'))
+        return path;
+    const QString folder = currentFolder();
+    return folder.isEmpty() || folder == QLatin1String("/") ? u'/' + path : folder + u'/' + path;
 }
 
 bool isExecutableFile(const QString &path)
@@ -200,162 +241,174 @@ bool splitWords(const QString &text, QStringList *words)
     return true;
 }
 
-// GIO refuses a desktop file without telling why. The likeliest reason, a
-// program that is no longer installed, deserves its own error.
-int desktopFileError(const QString &path)
-{
-    int errorNumber = ENOEXEC;
-    GKeyFile *keyFile = g_key_file_new();
-    if (g_key_file_load_from_file(keyFile, QFile::encodeName(path).constData(), G_KEY_FILE_NONE,
-                                  nullptr)) {
-        for (const char *key : {G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, G_KEY_FILE_DESKTOP_KEY_EXEC}) {
-            gchar *value = g_key_file_get_string(keyFile, G_KEY_FILE_DESKTOP_GROUP, key, nullptr);
-            QStringList words;
-            if (value && splitWords(QString::fromUtf8(value), &words) && !words.isEmpty()
-                && findProgram(words.constFirst()).isEmpty())
-                errorNumber = ENOENT;
-            g_free(value);
-        }
-    }
-    g_key_file_free(keyFile);
-    return errorNumber;
-}
-
-// 0 when GIO accepts the desktop file, else the errno to report.
-int checkDesktopFile(const QString &path)
-{
-    GDesktopAppInfo *info
-        = g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData());
-    if (!info)
-        return desktopFileError(path);
-    g_object_unref(info);
-    return 0;
-}
-
 ResolvedCommand resolveProgramWord(QStringList words)
 {
     const QString first = words.value(0);
     if (first.isEmpty())
-        return {ENOENT, {}, {}};
+        return failure(ENOENT);
     if (!first.contains(u'/')) {
         const QString found = findProgram(first);
         if (found.isEmpty())
-            return {ENOENT, {}, {}};
+            return failure(ENOENT);
         words[0] = found;
-        return {0, {}, words};
+        return program(words);
     }
     // Whether it may be run is left to the exec itself, which knows best.
     const QString path = absolutePath(first);
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {errno, {}, {}};
+        return failure(errno);
     if (S_ISDIR(st.st_mode))
-        return {EISDIR, {}, {}};
+        return failure(EISDIR);
     words[0] = path;
-    return {0, {}, words};
+    return program(words);
 }
 
-int errnoFromSpawnError(const GError *error)
+// Debian's alternative first, then the usual terminals, each with the option
+// that makes it run the rest of the line as a command.
+QStringList terminalPrefix()
 {
-    if (!error || error->domain != G_SPAWN_ERROR)
-        return ENOEXEC;
-    switch (error->code) {
-    case G_SPAWN_ERROR_FORK:
-        return EAGAIN;
-    case G_SPAWN_ERROR_READ:
-        return EIO;
-    case G_SPAWN_ERROR_CHDIR:
-        return ENOENT;
-    case G_SPAWN_ERROR_ACCES:
-        return EACCES;
-    case G_SPAWN_ERROR_PERM:
-        return EPERM;
-    case G_SPAWN_ERROR_TOO_BIG:
-        return E2BIG;
-    case G_SPAWN_ERROR_NAMETOOLONG:
-        return ENAMETOOLONG;
-    case G_SPAWN_ERROR_NOENT:
-        return ENOENT;
-    case G_SPAWN_ERROR_NOMEM:
-        return ENOMEM;
-    case G_SPAWN_ERROR_NOTDIR:
-        return ENOTDIR;
-    case G_SPAWN_ERROR_LOOP:
-        return ELOOP;
-    case G_SPAWN_ERROR_TXTBUSY:
-        return ETXTBSY;
-    case G_SPAWN_ERROR_IO:
-        return EIO;
-    case G_SPAWN_ERROR_NFILE:
-        return ENFILE;
-    case G_SPAWN_ERROR_MFILE:
-        return EMFILE;
-    case G_SPAWN_ERROR_INVAL:
-        return EINVAL;
-    case G_SPAWN_ERROR_ISDIR:
-        return EISDIR;
-    case G_SPAWN_ERROR_LIBBAD:
-        return ELIBBAD;
-    default:
-        return ENOEXEC;
+    static const std::pair<const char *, const char *> terminals[] = {
+        {"x-terminal-emulator", "-e"}, {"gnome-terminal", "--"}, {"konsole", "-e"},
+        {"xfce4-terminal", "-x"},      {"alacritty", "-e"},      {"xterm", "-e"},
+    };
+    for (const auto &[name, option] : terminals) {
+        if (const QString found = findProgram(QLatin1String(name)); !found.isEmpty())
+            return {found, QLatin1String(option)};
     }
+    return {};
 }
 
-// Runs in the launched child between fork and exec: async-signal-safe calls only.
-void detachDesktopChild(gpointer)
+bool isBusName(const QString &id)
 {
-    ::setsid();
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction byDefault = {};
-    byDefault.sa_handler = SIG_DFL;
-    for (int sig = 1; sig < NSIG; ++sig)
-        ::sigaction(sig, &byDefault, nullptr);
+    const QStringList parts = id.split(u'.');
+    if (parts.size() < 2 || id.size() > 255)
+        return false;
+    return std::all_of(parts.begin(), parts.end(), [](const QString &part) {
+        return !part.isEmpty() && !part.front().isDigit()
+            && std::all_of(part.begin(), part.end(), [](QChar c) {
+                   return c.isDigit() || c == u'_' || c == u'-'
+                       || (c.toLower() >= u'a' && c.toLower() <= u'z');
+               });
+    });
 }
 
-void rememberLaunchedPid(GDesktopAppInfo *, GPid pid, gpointer data)
+ResolvedCommand resolveDesktopEntry(const QString &path, const QString &id)
 {
-    *static_cast<qint64 *>(data) = pid;
-}
-
-StartResult launchDesktopFile(const QString &path)
-{
-    GDesktopAppInfo *info
-        = g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData());
-    if (!info)
-        return failure(desktopFileError(path));
-    // Without G_SPAWN_DO_NOT_REAP_CHILD GLib starts the program through an
-    // intermediate child that it reaps itself, so no zombie stays with us;
-    // it also closes every descriptor above 2 in the child.
-    qint64 pid = 0;
-    GError *error = nullptr;
-    const gboolean launched = g_desktop_app_info_launch_uris_as_manager(
-        info, nullptr, nullptr, G_SPAWN_SEARCH_PATH, detachDesktopChild, nullptr,
-        rememberLaunchedPid, &pid, &error);
-    g_object_unref(info);
-    if (!launched) {
-        const int errorNumber = errnoFromSpawnError(error);
-        g_clear_error(&error);
-        return failure(errorNumber);
+    const DesktopEntry entry = readDesktopEntry(path);
+    if (entry.errorNumber != 0)
+        return failure(entry.errorNumber, entry.problem);
+    if (!entry.tryExec.isEmpty() && findProgram(entry.tryExec).isEmpty())
+        return failure(ENOENT, EntryProblem::TryExecMissing);
+    const QString folder
+        = entry.workingFolder.isEmpty() ? QString() : absolutePath(entry.workingFolder);
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir())
+        return failure(ENOENT, EntryProblem::NoWorkingFolder);
+    ResolvedCommand command = resolveProgramWord(entry.exec);
+    if (command.errorNumber != 0)
+        return failure(command.errorNumber,
+                       command.errorNumber == ENOENT ? EntryProblem::ExecMissing
+                                                     : EntryProblem::None);
+    if (entry.terminal) {
+        const QStringList terminal = terminalPrefix();
+        if (terminal.isEmpty())
+            return failure(ENOENT, EntryProblem::NoTerminal);
+        command.argv = terminal + command.argv;
     }
-    return {0, {}, pid};
+    command.name = id;
+    command.workingFolder = folder;
+    if (entry.dbusActivatable && isBusName(id))
+        command.busName = id;
+    return command;
 }
 
-StartResult spawnDetached(const QStringList &argv)
+ResolvedCommand resolveText(const QString &commandText)
+{
+    if (commandText.trimmed().isEmpty())
+        return failure(EINVAL);
+    const QLatin1String suffix(".desktop");
+    if (commandText.contains(u'/')) {
+        const QString path = absolutePath(commandText);
+        struct stat st;
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+            if (S_ISDIR(st.st_mode))
+                return failure(EISDIR);
+            // Desktop files are often marked executable; they still are no programs.
+            if (S_ISREG(st.st_mode) && path.endsWith(suffix))
+                return resolveDesktopEntry(path, QFileInfo(path).fileName().chopped(suffix.size()));
+            if (S_ISREG(st.st_mode))
+                return program({path});
+        }
+    } else if (const QString found = findProgram(commandText); !found.isEmpty()) {
+        return program({found});
+    } else if (std::none_of(commandText.begin(), commandText.end(), isBlank)) {
+        // A desktop id, with or without its suffix, as gtk-launch takes it.
+        const bool withSuffix = commandText.endsWith(suffix);
+        const QString id = withSuffix ? commandText.chopped(suffix.size()) : commandText;
+        if (const QString file = findDesktopFile(id + suffix); !file.isEmpty())
+            return resolveDesktopEntry(file, id);
+        if (withSuffix)
+            return failure(ENOENT, EntryProblem::UnknownId);
+    }
+
+    QStringList words;
+    if (!commandText.startsWith(u'"') && !commandText.startsWith(u'\'')) {
+        for (qsizetype i = commandText.size() - 1; i > 0; --i) {
+            if (!isBlank(commandText.at(i)))
+                continue;
+            const QString found = findProgram(commandText.left(i));
+            if (found.isEmpty())
+                continue;
+            if (!splitWords(commandText.mid(i + 1), &words))
+                return failure(EINVAL);
+            words.prepend(found);
+            return program(words);
+        }
+    }
+    if (!splitWords(commandText, &words))
+        return failure(EINVAL);
+    return resolveProgramWord(words);
+}
+
+// Ours, without the activation token and startup id we were given: they
+// belong to our own window, and a program that used them would take focus
+// in our name.
+std::vector<char *> childEnvironment(QByteArray &startupEntry)
+{
+    std::vector<char *> env;
+    for (char **entry = environ; *entry; ++entry) {
+        if (qstrncmp(*entry, "XDG_ACTIVATION_TOKEN=", 21) != 0
+            && qstrncmp(*entry, "DESKTOP_STARTUP_ID=", 19) != 0)
+            env.push_back(*entry);
+    }
+    if (!startupEntry.isEmpty())
+        env.push_back(startupEntry.data());
+    env.push_back(nullptr);
+    return env;
+}
+
+int spawn(const QStringList &argv, const QString &workingFolder, const QByteArray &startupId,
+          pid_t *pid)
 {
     std::vector<QByteArray> encoded;
-    encoded.reserve(argv.size());
     for (const QString &arg : argv)
         encoded.push_back(QFile::encodeName(arg));
     std::vector<char *> args;
     for (QByteArray &arg : encoded)
         args.push_back(arg.data());
     args.push_back(nullptr);
+    QByteArray startupEntry
+        = startupId.isEmpty() ? QByteArray() : "DESKTOP_STARTUP_ID=" + startupId;
+    const std::vector<char *> env = childEnvironment(startupEntry);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    QByteArray folder = QFile::encodeName(workingFolder);
+    if (folder.isEmpty() && currentFolder().isEmpty())
+        folder = "/";
+    if (!folder.isEmpty())
+        posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
 
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -368,68 +421,67 @@ StartResult spawnDetached(const QStringList &argv)
     posix_spawnattr_setflags(&attr,
                              POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    pid_t pid = 0;
-    int rc = ::posix_spawn(&pid, args[0], &actions, &attr, args.data(), environ);
+    int rc = ::posix_spawn(pid, args[0], &actions, &attr, args.data(), env.data());
+    // A file the kernel cannot run is a script without "#!": run it with
+    // /bin/sh, as execvp and every shell do.
+    if (rc == ENOEXEC && isExecutableFile(argv.constFirst())) {
+        char shell[] = "/bin/sh";
+        args.insert(args.begin(), shell);
+        rc = ::posix_spawn(pid, shell, &actions, &attr, args.data(), env.data());
+    }
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
 
-    if (rc != 0) {
-        // The file is there, so what is missing is its interpreter or loader.
-        struct stat st;
-        if (rc == ENOENT && ::stat(args[0], &st) == 0)
-            rc = ENOEXEC;
-        return failure(rc);
-    }
-    ChildReaper::forCurrentThread()->watch(pid);
-    return {0, {}, pid};
+    // The file is there, so what is missing is its interpreter or loader.
+    struct stat st;
+    if (rc == ENOENT && ::stat(encoded.front().constData(), &st) == 0)
+        rc = ENOEXEC;
+    return rc;
+}
+
+StartResult failed(const QString &commandText, const char *what, int errorNumber,
+                   EntryProblem problem = EntryProblem::None)
+{
+    const QString description = errorDescription(errorNumber, problem);
+    qCWarning(lcStart).noquote() << QStringLiteral(
+                                        "cannot start \"%1\": %2 failed, errno %3 (%4): %5")
+                                        .arg(commandText, QLatin1String(what),
+                                             QString::number(errorNumber),
+                                             qt_error_string(errorNumber), description);
+    return {errorNumber, description, 0};
 }
 
 } // namespace
 
 ResolvedCommand resolveCommand(const QString &commandText)
 {
-    if (commandText.trimmed().isEmpty())
-        return {EINVAL, {}, {}};
-
-    if (commandText.contains(u'/')) {
-        const QString path = absolutePath(commandText);
-        struct stat st;
-        if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
-            if (S_ISDIR(st.st_mode))
-                return {EISDIR, {}, {}};
-            // Desktop files are often marked executable; they still are no programs.
-            if (S_ISREG(st.st_mode) && path.endsWith(QLatin1String(".desktop"))) {
-                if (const int error = checkDesktopFile(path); error != 0)
-                    return {error, {}, {}};
-                return {0, path, {}};
-            }
-            if (S_ISREG(st.st_mode))
-                return {0, {}, {path}};
-        }
-    } else if (const QString found = findProgram(commandText); !found.isEmpty()) {
-        return {0, {}, {found}};
-    }
-
-    QStringList words;
-    if (!commandText.startsWith(u'"') && !commandText.startsWith(u'\'')) {
-        for (qsizetype i = commandText.size() - 1; i > 0; --i) {
-            if (!isBlank(commandText.at(i)))
-                continue;
-            const QString program = findProgram(commandText.left(i));
-            if (program.isEmpty())
-                continue;
-            if (!splitWords(commandText.mid(i + 1), &words))
-                return {EINVAL, {}, {}};
-            words.prepend(program);
-            return {0, {}, words};
-        }
-    }
-    if (!splitWords(commandText, &words))
-        return {EINVAL, {}, {}};
-    return resolveProgramWord(words);
+    ResolvedCommand command = resolveText(commandText);
+    if (command.name.isEmpty() && !command.argv.isEmpty())
+        command.name = QFileInfo(command.argv.constFirst()).fileName();
+    return command;
 }
 
-StartResult startProgram(const QString &commandText, WindowStyle style)
+ProcessStarter::ProcessStarter(QObject *parent)
+    : QObject(parent)
+    , m_bus(std::make_unique<SessionBus>())
+{ }
+
+ProcessStarter::~ProcessStarter()
+{
+    finish();
+}
+
+void ProcessStarter::setUserTimeSource(std::function<quint64()> lastUserTime)
+{
+    m_lastUserTime = std::move(lastUserTime);
+}
+
+void ProcessStarter::finish()
+{
+    m_bus->drain(FinishWaitMs);
+}
+
+StartResult ProcessStarter::start(const QString &commandText, WindowStyle style)
 {
     // Accepted but not passed on: X11 and Wayland have no general request that
     // makes another program open minimized.
@@ -437,14 +489,112 @@ StartResult startProgram(const QString &commandText, WindowStyle style)
 
     const ResolvedCommand command = resolveCommand(commandText);
     if (command.errorNumber != 0)
-        return failure(command.errorNumber);
-    if (!command.desktopFile.isEmpty())
-        return launchDesktopFile(command.desktopFile);
-    return spawnDetached(command.argv);
+        return failed(commandText,
+                      command.problem == EntryProblem::None ? "resolving the command"
+                                                            : "reading the desktop entry",
+                      command.errorNumber, command.problem);
+    if (command.busName.isEmpty())
+        return launch(commandText, command);
+
+    // Over the bus only when the daemon soon says that someone answers for
+    // the name; otherwise, and when it stays silent, through Exec. Never both.
+    auto decided = std::make_shared<bool>(false);
+    const QString startupId = QString::fromUtf8(nextStartupId(command.name));
+    const auto decide = [this, decided, commandText, command, startupId](bool activate) {
+        if (std::exchange(*decided, true))
+            return;
+        if (!activate) {
+            launch(commandText, command);
+            return;
+        }
+        m_bus->activate(command.busName, startupId);
+        qCInfo(lcStart).noquote() << QStringLiteral("started \"%1\" by D-Bus activation of %2")
+                                         .arg(commandText, command.busName);
+    };
+    if (!m_bus->askNameAvailable(command.busName, decide))
+        return launch(commandText, command);
+    QTimer::singleShot(ActivationWaitMs, Qt::PreciseTimer, this, [decide] { decide(false); });
+    return {};
 }
 
-QString errorDescription(int errorNumber)
+StartResult ProcessStarter::launch(const QString &commandText, const ResolvedCommand &command)
 {
+    pid_t pid = 0;
+    const int error = spawn(command.argv, command.workingFolder, nextStartupId(command.name), &pid);
+    if (error != 0)
+        return failed(commandText, "posix_spawn", error);
+    ChildReaper::forCurrentThread()->watch(pid);
+    qCInfo(lcStart).noquote()
+        << QStringLiteral("started \"%1\" as process %2").arg(commandText, QString::number(pid));
+    m_bus->startScope(command.name, pid, commandText + QStringLiteral(", started by Velkora"));
+    return {0, {}, pid};
+}
+
+QByteArray ProcessStarter::nextStartupId(const QString &name)
+{
+    if (!m_lastUserTime)
+        return {};
+    QByteArray program = name.toUtf8();
+    for (char &c : program) {
+        if (!QChar::isLetterOrNumber(uchar(c)) || uchar(c) > 127)
+            c = c == '.' || c == '-' ? c : '_';
+    }
+    QByteArray id = "velkora-" + QByteArray::number(::getpid()) + '-'
+        + QSysInfo::machineHostName().toUtf8() + '-' + program + '-'
+        + QByteArray::number(++m_starts);
+    if (const quint64 time = m_lastUserTime(); time != 0)
+        id += "_TIME" + QByteArray::number(time);
+    return id;
+}
+
+StartResult startProgram(const QString &commandText, WindowStyle style)
+{
+    thread_local QPointer<ProcessStarter> starter;
+    return ownedByThread(starter)->start(commandText, style);
+}
+
+void ensureStandardDescriptors()
+{
+    // Each open() takes the lowest free number: the one just found closed.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int opened = ::open("/dev/null", O_RDWR);
+            if (opened > 2)
+                ::close(opened);
+        }
+    }
+}
+
+QString errorDescription(int errorNumber, EntryProblem problem)
+{
+    switch (problem) {
+    case EntryProblem::None:
+        break;
+    case EntryProblem::UnknownId:
+        return QStringLiteral("Keine Anwendung mit dieser Desktop-ID gefunden");
+    case EntryProblem::NotAnEntry:
+        return QStringLiteral("Keine gültige Desktop-Datei (Abschnitt [Desktop Entry] fehlt "
+                              "oder ist fehlerhaft)");
+    case EntryProblem::NoExec:
+        return QStringLiteral("Desktop-Datei ohne Befehl (Exec fehlt oder ist leer)");
+    case EntryProblem::BadExec:
+        return QStringLiteral("Befehl der Desktop-Datei ist ungültig (Exec)");
+    case EntryProblem::Link:
+        return QStringLiteral("Desktop-Datei ist eine Verknüpfung (Type=Link), kein Programm");
+    case EntryProblem::NotApplication:
+        return QStringLiteral("Desktop-Datei beschreibt kein Programm (Type ist nicht "
+                              "Application)");
+    case EntryProblem::Hidden:
+        return QStringLiteral("Desktop-Datei ist ausgeblendet (Hidden=true)");
+    case EntryProblem::TryExecMissing:
+        return QStringLiteral("Programm der Desktop-Datei ist nicht installiert (TryExec)");
+    case EntryProblem::ExecMissing:
+        return QStringLiteral("Programm der Desktop-Datei nicht gefunden (Exec)");
+    case EntryProblem::NoTerminal:
+        return QStringLiteral("Kein Terminalprogramm gefunden (Terminal=true)");
+    case EntryProblem::NoWorkingFolder:
+        return QStringLiteral("Arbeitsordner der Desktop-Datei nicht gefunden (Path)");
+    }
     switch (errorNumber) {
     case 0:
         return {};

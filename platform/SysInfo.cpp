@@ -17,11 +17,11 @@ QStringList sysInfoCandidates()
     };
 }
 
-StartResult startSysInfo(const QStringList &candidates)
+StartResult startSysInfo(ProcessStarter &starter, const QStringList &candidates)
 {
     for (const QString &candidate : candidates) {
         if (resolveCommand(candidate).errorNumber == 0)
-            return startProgram(candidate, WindowStyle::Normal);
+            return starter.start(candidate, WindowStyle::Normal);
     }
     return {ENOENT, errorDescription(ENOENT), 0};
 }

@@ -11,6 +11,7 @@ QStringList sysInfoCandidates();
 
 /// Starts the first candidate found in PATH with a normal window. Fails with
 /// ENOENT when none is installed.
-StartResult startSysInfo(const QStringList &candidates = sysInfoCandidates());
+StartResult startSysInfo(ProcessStarter &starter,
+                         const QStringList &candidates = sysInfoCandidates());
 
 } // namespace velkora

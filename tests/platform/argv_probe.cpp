@@ -1,6 +1,7 @@
-// For the process-start tests, bench_start and rel_start_stall. Writes "started <CLOCK_MONOTONIC
-// ns>", "own_session <0|1>", "signals <blocked or ignored>", "fds <open above 2>" and last "argv "
-// with each argument NUL-terminated to the file named by ARGV_PROBE_OUT, which appears whole.
+// For the process-start tests, start_driver and bench_start. Writes "started <CLOCK_MONOTONIC ns>
+// <pid>", "startup <DESKTOP_STARTUP_ID>", "own_session <0|1>", "signals <blocked or ignored>",
+// "fds <open ones>", "token <XDG_ACTIVATION_TOKEN>", "cwd <folder>" and last "argv " with each
+// argument NUL-terminated to the file named by ARGV_PROBE_OUT, which appears whole.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -10,15 +11,19 @@
 #include <ctime>
 #include <string>
 
+static std::string env(const char *name)
+{
+    return getenv(name) ? getenv(name) : "";
+}
+
 int main(int argc, char **argv)
 {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const char *out = getenv("ARGV_PROBE_OUT");
-    if (!out || !*out)
-        return 2;
-    std::string text = "started " + std::to_string(now.tv_sec * 1000000000LL + now.tv_nsec)
-        + "\nown_session " + (getsid(0) == getpid() ? "1" : "0") + "\nsignals";
+    const std::string out = env("ARGV_PROBE_OUT");
+    std::string text = "started " + std::to_string(now.tv_sec * 1000000000LL + now.tv_nsec) + " "
+        + std::to_string(getpid()) + "\nstartup " + env("DESKTOP_STARTUP_ID") + "\nown_session "
+        + (getsid(0) == getpid() ? "1" : "0") + "\nsignals";
     sigset_t blocked;
     sigprocmask(SIG_SETMASK, nullptr, &blocked);
     for (int sig = 1; sig < NSIG; ++sig) {
@@ -28,15 +33,15 @@ int main(int argc, char **argv)
             text += " " + std::to_string(sig);
     }
     text += "\nfds";
-    for (int fd = 3; fd < 1024; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1)
-            text += " " + std::to_string(fd);
-    }
-    text += "\nargv ";
+    for (int fd = 0; fd < 1024; ++fd)
+        text += fcntl(fd, F_GETFD) != -1 ? " " + std::to_string(fd) : "";
+    char cwd[4096];
+    text += "\ntoken " + env("XDG_ACTIVATION_TOKEN") + "\ncwd "
+        + (getcwd(cwd, sizeof cwd) ? cwd : "?") + "\nargv ";
     for (int i = 0; i < argc; ++i)
         text += std::string(argv[i]) + '\0';
-    const std::string partial = std::string(out) + ".part";
-    FILE *file = fopen(partial.c_str(), "w");
+    FILE *file = fopen((out + ".part").c_str(), "w");
     const bool written = file && fwrite(text.data(), 1, text.size(), file) == text.size();
-    return written && fclose(file) == 0 && rename(partial.c_str(), out) == 0 ? 0 : 3;
+    return written && fclose(file) == 0 && rename((out + ".part").c_str(), out.c_str()) == 0 ? 0
+                                                                                             : 3;
 }

@@ -1,0 +1,187 @@
+#include "platform/DesktopEntry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <glib.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace velkora {
+
+namespace {
+
+QStringList dataFolders()
+{
+    QString home = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!QDir::isAbsolutePath(home))
+        home = QDir::homePath() + QStringLiteral("/.local/share");
+    QString system = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (system.isEmpty())
+        system = QStringLiteral("/usr/local/share:/usr/share");
+    QStringList folders {home};
+    for (const QString &folder : system.split(u':', Qt::SkipEmptyParts)) {
+        if (QDir::isAbsolutePath(folder))
+            folders.append(folder);
+    }
+    return folders;
+}
+
+// "vendor-app.desktop" may be vendor-app.desktop or vendor/app.desktop.
+QString findIn(const QString &folder, const QString &rest)
+{
+    if (QFileInfo(folder + u'/' + rest).isFile())
+        return folder + u'/' + rest;
+    for (qsizetype dash = rest.indexOf(u'-'); dash > 0; dash = rest.indexOf(u'-', dash + 1)) {
+        const QString sub = folder + u'/' + rest.left(dash);
+        if (!QFileInfo(sub).isDir())
+            continue;
+        if (const QString found = findIn(sub, rest.mid(dash + 1)); !found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+int errnoOf(const GError *error)
+{
+    if (error->domain != G_FILE_ERROR)
+        return ENOEXEC;
+    static const std::pair<int, int> known[] = {
+        {G_FILE_ERROR_NOENT, ENOENT},   {G_FILE_ERROR_ACCES, EACCES}, {G_FILE_ERROR_ISDIR, EISDIR},
+        {G_FILE_ERROR_MFILE, EMFILE},   {G_FILE_ERROR_NFILE, ENFILE}, {G_FILE_ERROR_NOMEM, ENOMEM},
+        {G_FILE_ERROR_NOTDIR, ENOTDIR}, {G_FILE_ERROR_LOOP, ELOOP},
+    };
+    for (const auto &[code, number] : known) {
+        if (error->code == code)
+            return number;
+    }
+    return EIO;
+}
+
+// File and URL codes get nothing: the entry is started without files.
+QStringList expandFieldCodes(const QStringList &words, const QString &name, const QString &icon,
+                             const QString &path)
+{
+    QStringList argv;
+    for (const QString &word : words) {
+        if (word == QLatin1String("%i")) {
+            if (!icon.isEmpty())
+                argv << QStringLiteral("--icon") << icon;
+            continue;
+        }
+        QString expanded;
+        bool dropped = false;
+        for (qsizetype i = 0; i < word.size(); ++i) {
+            if (word.at(i) != u'%' || i + 1 == word.size()) {
+                expanded += word.at(i);
+                continue;
+            }
+            const QChar code = word.at(++i);
+            if (code == u'%')
+                expanded += u'%';
+            else if (code == u'c')
+                expanded += name;
+            else if (code == u'k')
+                expanded += path;
+            else
+                dropped = true;
+        }
+        if (!dropped || !expanded.isEmpty())
+            argv.append(expanded);
+    }
+    return argv;
+}
+
+DesktopEntry failed(int errorNumber, EntryProblem problem)
+{
+    DesktopEntry entry;
+    entry.errorNumber = errorNumber;
+    entry.problem = problem;
+    return entry;
+}
+
+DesktopEntry readKeyFile(GKeyFile *file, const QString &path)
+{
+    const char *const group = G_KEY_FILE_DESKTOP_GROUP;
+    if (!g_key_file_has_group(file, group))
+        return failed(ENOEXEC, EntryProblem::NotAnEntry);
+    const auto text = [file, group](const char *key, bool localized = false) {
+        gchar *value = localized ? g_key_file_get_locale_string(file, group, key, nullptr, nullptr)
+                                 : g_key_file_get_string(file, group, key, nullptr);
+        const QString result = QString::fromUtf8(value);
+        g_free(value);
+        return result;
+    };
+    const auto flag = [file, group](const char *key) {
+        return g_key_file_get_boolean(file, group, key, nullptr) != FALSE;
+    };
+    const QString type = text(G_KEY_FILE_DESKTOP_KEY_TYPE);
+    if (flag(G_KEY_FILE_DESKTOP_KEY_HIDDEN))
+        return failed(ENOENT, EntryProblem::Hidden);
+    if (type == QLatin1String(G_KEY_FILE_DESKTOP_TYPE_LINK))
+        return failed(ENOEXEC, EntryProblem::Link);
+    if (!type.isEmpty() && type != QLatin1String(G_KEY_FILE_DESKTOP_TYPE_APPLICATION))
+        return failed(ENOEXEC, EntryProblem::NotApplication);
+
+    const QByteArray exec = text(G_KEY_FILE_DESKTOP_KEY_EXEC).toUtf8();
+    int argc = 0;
+    gchar **words = nullptr;
+    GError *error = nullptr;
+    if (exec.trimmed().isEmpty())
+        return failed(ENOEXEC, EntryProblem::NoExec);
+    if (!g_shell_parse_argv(exec.constData(), &argc, &words, &error)) {
+        g_error_free(error);
+        return failed(EINVAL, EntryProblem::BadExec);
+    }
+    QStringList split;
+    for (int i = 0; i < argc; ++i)
+        split.append(QString::fromUtf8(words[i]));
+    g_strfreev(words);
+
+    DesktopEntry entry;
+    entry.exec = expandFieldCodes(split, text(G_KEY_FILE_DESKTOP_KEY_NAME, true),
+                                  text(G_KEY_FILE_DESKTOP_KEY_ICON), path);
+    if (entry.exec.isEmpty())
+        return failed(ENOEXEC, EntryProblem::NoExec);
+    entry.tryExec = text(G_KEY_FILE_DESKTOP_KEY_TRY_EXEC);
+    entry.workingFolder = text(G_KEY_FILE_DESKTOP_KEY_PATH);
+    entry.terminal = flag(G_KEY_FILE_DESKTOP_KEY_TERMINAL);
+    entry.dbusActivatable = flag(G_KEY_FILE_DESKTOP_KEY_DBUS_ACTIVATABLE);
+    return entry;
+}
+
+} // namespace
+
+QString findDesktopFile(const QString &desktopId)
+{
+    if (desktopId.isEmpty() || desktopId.contains(u'/'))
+        return {};
+    const QStringList folders = dataFolders();
+    for (const QString &folder : folders) {
+        if (const QString found = findIn(folder + QStringLiteral("/applications"), desktopId);
+            !found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+DesktopEntry readDesktopEntry(const QString &path)
+{
+    GKeyFile *file = g_key_file_new();
+    GError *error = nullptr;
+    DesktopEntry entry;
+    if (g_key_file_load_from_file(file, QFile::encodeName(path).constData(), G_KEY_FILE_NONE,
+                                  &error)) {
+        entry = readKeyFile(file, path);
+    } else {
+        const bool unreadable = error->domain == G_FILE_ERROR;
+        entry = failed(errnoOf(error), unreadable ? EntryProblem::None : EntryProblem::NotAnEntry);
+        g_error_free(error);
+    }
+    g_key_file_free(file);
+    return entry;
+}
+
+} // namespace velkora

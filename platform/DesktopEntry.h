@@ -1,0 +1,46 @@
+#pragma once
+// Desktop entries read the way the desktop itself launches them: found by
+// desktop id through the XDG data folders, parsed with GLib's key-file
+// reader, the Exec line split with shell quoting and its field codes
+// expanded. Pure reading: nothing here starts, waits or talks to a bus.
+
+#include <QString>
+#include <QStringList>
+
+namespace velkora {
+
+// What is wrong with a desktop entry, beyond the errno reported for it.
+enum class EntryProblem {
+    None,
+    UnknownId,
+    NotAnEntry,
+    NoExec,
+    BadExec,
+    Link,
+    NotApplication,
+    Hidden,
+    TryExecMissing,
+    ExecMissing,
+    NoTerminal,
+    NoWorkingFolder,
+};
+
+struct DesktopEntry {
+    int errorNumber = 0; // errno when the entry cannot be started
+    EntryProblem problem = EntryProblem::None;
+    QStringList exec; // the Exec line split, field codes expanded; the program not yet looked up
+    QString tryExec;
+    QString workingFolder; // Path
+    bool terminal = false;
+    bool dbusActivatable = false;
+};
+
+/// The file of a desktop id ("org.example.App.desktop", where "-" may also
+/// stand for a subfolder) in $XDG_DATA_HOME/applications, then in each
+/// $XDG_DATA_DIRS/applications; the first hit wins. Empty when there is none.
+QString findDesktopFile(const QString &desktopId);
+
+/// Reads a desktop entry; errorNumber and problem say why it cannot be started.
+DesktopEntry readDesktopEntry(const QString &path);
+
+} // namespace velkora
