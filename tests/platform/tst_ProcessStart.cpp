@@ -125,11 +125,10 @@ private Q_SLOTS:
         QFETCH(QString, cwd);
         QFile::remove(m_dir.filePath("out"));
         const QString quoted = QRegularExpression::escape('"' + expand(command) + '"');
-        QTest::ignoreMessage(
-            errorNumber ? QtWarningMsg : QtInfoMsg,
-            QRegularExpression(errorNumber ? "^cannot start " + quoted + ": .* errno "
-                                       + QString::number(errorNumber) + " \\(.*\\): "
-                                           : "^started " + quoted + " (as process|by D-Bus)"));
+        const QString logged = errorNumber ? "^cannot start " + quoted + ": .* errno "
+                + QString::number(errorNumber) + " \\(.*\\): "
+                                           : "^started " + quoted + " (as process|by D-Bus)";
+        QTest::ignoreMessage(errorNumber ? QtWarningMsg : QtInfoMsg, QRegularExpression(logged));
         const StartResult result = m_starter.start(expand(command), WindowStyle::MinimizedFocus);
         QCOMPARE(result.errorNumber, errorNumber);
         if (errorNumber != 0) {
