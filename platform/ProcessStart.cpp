@@ -39,7 +39,7 @@ namespace {
 // How long a D-Bus activatable entry waits for the bus daemon to say whether
 // anyone answers for its name before it starts through Exec instead: the
 // daemon answers both questions itself, at once, when it is alive.
-constexpr int ActivationWaitMs = 40;
+constexpr int ActivationWaitMs = 30;
 // What the end of the program grants scope requests still under way.
 constexpr int FinishWaitMs = 500;
 

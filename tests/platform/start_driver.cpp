@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
             return;
         if (i == starts)
             return QCoreApplication::quit();
-        // Set before the start: one through the bus's silence spawns 40 ms later.
+        // Set before the start: one through the bus's silence spawns 30 ms later.
         qputenv("ARGV_PROBE_OUT", QFile::encodeName(dir.filePath(QString::number(i))));
         const auto r = starter.start(commands[i % commands.size()], velkora::WindowStyle::Normal);
         started.push_back(r.ok());
