@@ -478,6 +478,9 @@ void ProcessStarter::setUserTimeSource(std::function<quint64()> lastUserTime)
 
 void ProcessStarter::finish()
 {
+    // No timer runs from here on: what still waits for the bus starts now.
+    for (const std::function<void(bool)> &start : std::exchange(m_undecided, {}))
+        start(false);
     m_bus->drain(FinishWaitMs);
 }
 
@@ -498,11 +501,15 @@ StartResult ProcessStarter::start(const QString &commandText, WindowStyle style)
 
     // Over the bus only when the daemon soon says that someone answers for
     // the name; otherwise, and when it stays silent, through Exec. Never both.
-    auto decided = std::make_shared<bool>(false);
+    const quint64 id = ++m_starts;
+    const auto decide = [this, id](bool activate) {
+        if (const std::function<void(bool)> start = m_undecided.take(id))
+            start(activate);
+    };
+    if (!m_bus->askNameAvailable(command.busName, decide))
+        return launch(commandText, command);
     const QString startupId = QString::fromUtf8(nextStartupId(command.name));
-    const auto decide = [this, decided, commandText, command, startupId](bool activate) {
-        if (std::exchange(*decided, true))
-            return;
+    m_undecided.insert(id, [this, commandText, command, startupId](bool activate) {
         if (!activate) {
             launch(commandText, command);
             return;
@@ -510,9 +517,7 @@ StartResult ProcessStarter::start(const QString &commandText, WindowStyle style)
         m_bus->activate(command.busName, startupId);
         qCInfo(lcStart).noquote() << QStringLiteral("started \"%1\" by D-Bus activation of %2")
                                          .arg(commandText, command.busName);
-    };
-    if (!m_bus->askNameAvailable(command.busName, decide))
-        return launch(commandText, command);
+    });
     QTimer::singleShot(ActivationWaitMs, Qt::PreciseTimer, this, [decide] { decide(false); });
     return {};
 }

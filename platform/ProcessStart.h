@@ -8,6 +8,7 @@
 
 #include "platform/DesktopEntry.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -74,6 +75,8 @@ private:
     std::unique_ptr<SessionBus> m_bus;
     std::function<quint64()> m_lastUserTime;
     quint64 m_starts = 0;
+    // Activatable entries waiting for the bus to tell how to start them.
+    QHash<quint64, std::function<void(bool)>> m_undecided;
 };
 
 /// Starts through one shared starter per thread, for callers without a runtime.

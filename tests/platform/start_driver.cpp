@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -43,7 +44,7 @@ int main(int argc, char *argv[])
          && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
         filler.push_back(fd);
 
-    velkora::ProcessStarter starter;
+    auto starter = std::make_unique<velkora::ProcessStarter>();
     std::vector<bool> started;
     qint64 ticks = 0;
     QTimer ticker;
@@ -51,16 +52,17 @@ int main(int argc, char *argv[])
         const int i = int(started.size());
         if (++ticks % 50 != 0)
             return;
-        if (i == starts)
-            return QCoreApplication::quit();
         // Set before the start: one through the bus's silence spawns 30 ms later.
         qputenv("ARGV_PROBE_OUT", QFile::encodeName(dir.filePath(QString::number(i))));
-        const auto r = starter.start(commands[i % commands.size()], velkora::WindowStyle::Normal);
+        const auto r = starter->start(commands[i % commands.size()], velkora::WindowStyle::Normal);
         started.push_back(r.ok());
         std::printf("%d %d:%s\n", i, r.errorNumber, qPrintable(r.description));
+        if (i + 1 == starts)
+            QCoreApplication::quit();
     });
     ticker.start(1);
     QCoreApplication::exec();
+    starter.reset(); // as at the program's end, right after the last start
     std::for_each(filler.begin(), filler.end(), ::close);
 
     siginfo_t child {};
