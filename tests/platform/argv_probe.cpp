@@ -11,13 +11,9 @@
 #include <ctime>
 #include <string>
 
-static std::string env(const char *name)
-{
-    return getenv(name) ? getenv(name) : "";
-}
-
 int main(int argc, char **argv)
 {
+    const auto env = [](const char *name) { return std::string(getenv(name) ? getenv(name) : ""); };
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     const std::string out = env("ARGV_PROBE_OUT");

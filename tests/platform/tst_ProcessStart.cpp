@@ -25,7 +25,7 @@ class tst_ProcessStart : public QObject {
 
     QString expand(QString text) const
     {
-        text.replace("%TOOL%", "%DIR%/a probe tool").replace("%APPS%", "%DIR%/home/applications");
+        text.replace("%TOOL%", "%DIR%/a probe tool");
         text.replace("%PROBE%", ARGV_PROBE).replace("%REL%", QString(ARGV_PROBE).mid(1));
         return text.replace("%DIR%", m_dir.path());
     }
@@ -88,7 +88,6 @@ private Q_SLOTS:
         row("quotes, empty arguments, backslashes, no expansion",
             R"("%TOOL%" 'a b' "c 'd'" e"f g"h "" '' a\ b c\\d "e\"f" $HOME * a;b)", 0,
             R"(%TOOL%|a b|c 'd'|ef gh|||a b|c\d|e"f|$HOME|*|a;b)", tool);
-        row("found in PATH", "argv_probe x", 0, "%PROBE%|x", "argv_probe");
         row("relative path, no current folder: from /", "%REL% x", 0, "%PROBE%|x", "argv_probe");
         row("script without #!: through /bin/sh", "%DIR%/no-shebang a", 0, "%PROBE%|sh|a",
             "no\\x2dshebang");
@@ -105,7 +104,6 @@ private Q_SLOTS:
         row("missing in PATH", "no-such-program", ENOENT, "2:Datei nicht gefunden");
         row("folder", "%DIR%", EISDIR, "Ordner");
         row("not executable", "%DIR%/plain a", EACCES, "verweigert");
-        row("text of blanks", "  \t ", EINVAL, "Ungültig");
         row("unbalanced quote", "%PROBE% 'a", EINVAL, "Ungültig");
         row("no [Desktop Entry] group", "%DIR%/bad.desktop", ENOEXEC, "[Desktop Entry] fehlt");
         row("no Exec", "%DIR%/noexec.desktop", ENOEXEC, "Exec fehlt");
@@ -146,7 +144,6 @@ private Q_SLOTS:
             QCOMPARE(read("out").mid(report[0].size() + report[1].size() + 2),
                      CleanStart
                          + expand(cwd + "\nargv " + expected + '|').toUtf8().replace('|', '\0'));
-            QVERIFY(result.pid == 0 || result.pid == pid.toLongLong());
             QVERIFY2(id.startsWith("velkora-" + QByteArray::number(::getpid()) + '-')
                          && id.endsWith("_TIME42") && !m_startupIds.contains(id),
                      id);
