@@ -80,7 +80,8 @@ void PlatformRuntime::yield()
 
 void PlatformRuntime::endProgram()
 {
-    // Scopes asked for by the last starts should still reach systemd.
+    // The last starts still get their scopes, and an activatable entry that
+    // waits for the bus its start.
     m_starter.finish();
     std::fflush(nullptr);
     ::_exit(0);
