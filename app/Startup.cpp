@@ -39,9 +39,9 @@ bool ActivatePreviousInstance(velkora::Runtime &runtime)
     return true;
 }
 
-// Beside the executable, unless that is a package's folder in /usr: then the
-// user's configuration folder. The line tells the user (and the journal)
-// which file the run uses.
+// Beside the executable where it is or may be kept there; otherwise (a
+// package in /usr) in the user's configuration folder. The line tells the
+// user, and the journal, which file this run uses.
 void InitIniPath(const velkora::AppInfo &appInfo)
 {
     ModGlobal::IniFilePath = velkora::configFilePath(appInfo.folder, appInfo.baseName);

@@ -57,7 +57,8 @@ void SaveProgramTable(const QList<ListEntry> &entries)
     // by merely reading.
     if (int error = 0; !velkora::makeFolderFor(file, &error))
         qCWarning(velkora::lcConfig).noquote()
-            << "cannot create the folder for" << file << ":" << qt_error_string(error);
+            << QStringLiteral("cannot make the folder for %1: %2")
+                   .arg(file, qt_error_string(error));
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString section = QString::number(i);
         ModINI::WriteIniValue(file, section, KeyPath, entries[i].path);
