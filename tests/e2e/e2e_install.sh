@@ -14,7 +14,7 @@ if [[ ${3:-} != inside ]]; then
   dpkg-deb -x "$work"/deb/velkora_*.deb "$work/root"
   hardening-check --nocfprotection "$work/root/usr/lib/velkora/Velkora" || fail "hardening-check"
   unshare --mount --propagation private --net --pid --fork --kill-child --mount-proc bash "$0" - "$work" inside
-  echo "package built, checked and run as installed: ok" && exit 0
+  rm -rf "$work/root" && echo "package built, checked, run as installed and removed: ok" && exit 0
 fi
 
 mount -t overlay overlay -o lowerdir="$work/root/usr:/usr" /usr
