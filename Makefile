@@ -13,12 +13,12 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Everything the build, the tests and the checks need, by Debian package name.
 PACKAGES := g++ make cmake pkgconf qt6-base-dev qt6-svg-dev qt6-translations-l10n libglib2.0-dev \
 	libsystemd-dev libgl-dev fonts-liberation2 xvfb xauth xdotool x11-utils x11-xkb-utils clang \
-	libclang-rt-14-dev desktop-file-utils appstream imagemagick man-db valgrind dbus-daemon \
-	python3-dbus python3-gi strace
+	libclang-rt-14-dev desktop-file-utils appstream xdg-utils imagemagick man-db valgrind dbus-daemon \
+	python3-dbus python3-gi strace debhelper devscripts lintian
 
 .PHONY: all deps build run test test-normal test-asan bench clean
 
-# install, uninstall, install-autostart, screenshots
+# install, uninstall, install-autostart, deb, screenshots
 -include packaging/install.mk
 # fuzz (libFuzzer over the INI layer and the table load)
 -include tests/fuzz/fuzz.mk
@@ -72,4 +72,4 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b"; }; done; true
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(DEB_DIR)

@@ -2,6 +2,8 @@
 
 #include "config/ModGlobal.h"
 #include "config/ModeFile.h"
+#include "platform/ConfigLocation.h"
+#include "platform/Log.h"
 #include "platform/Runtime.h"
 #include "ui/config/frmConfig.h"
 #include "ui/runner/frmAuto.h"
@@ -37,10 +39,13 @@ bool ActivatePreviousInstance(velkora::Runtime &runtime)
     return true;
 }
 
+// Beside the executable where it is or may be kept there; otherwise (a
+// package in /usr) in the user's configuration folder. The line tells the
+// user, and the journal, which file this run uses.
 void InitIniPath(const velkora::AppInfo &appInfo)
 {
-    ModGlobal::IniFilePath
-        = appInfo.folder + QLatin1Char('/') + appInfo.baseName + QLatin1String(".ini");
+    ModGlobal::IniFilePath = velkora::configFilePath(appInfo.folder, appInfo.baseName);
+    qCInfo(velkora::lcConfig).noquote() << "list file" << ModGlobal::IniFilePath;
 }
 
 void fxAutoProg(velkora::Runtime &runtime)

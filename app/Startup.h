@@ -26,7 +26,9 @@ QString usageText();
 /// True when an earlier copy runs; it has then been asked to come to the front.
 bool ActivatePreviousInstance(velkora::Runtime &runtime);
 
-/// IniFilePath = the executable's folder, "/", its base name, ".ini".
+/// IniFilePath = the executable's folder, "/", its base name, ".ini"; for a
+/// folder that keeps no configuration (a package in /usr) the same name in
+/// $XDG_CONFIG_HOME/velkora.
 void InitIniPath(const velkora::AppInfo &appInfo);
 
 /// Shows the countdown window modally; returns when it has closed.

@@ -1,5 +1,6 @@
 #include "app/DesktopRuntime.h"
 #include "app/Startup.h"
+#include "platform/AppInfo.h"
 #include "platform/ProcessStart.h"
 #include "platform/SingleInstance.h"
 #include "resources/Resources.h"
@@ -22,6 +23,9 @@ int main(int argc, char *argv[])
                                             .arg(VELKORA_VERSION_MINOR)
                                             .arg(VELKORA_VERSION_PATCH));
     QApplication::setWindowIcon(velkora::appIcon());
+    // The Wayland app id. On X11 the desktop entry's StartupWMClass names the
+    // window class instead, which Qt takes from the application name.
+    QGuiApplication::setDesktopFileName(velkora::appId());
     // The interface is German whatever the system's language, Qt's own
     // dialogs (file chooser, message box buttons) included.
     QTranslator qtGerman;

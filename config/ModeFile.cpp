@@ -4,6 +4,8 @@
 #include "config/ModINI.h"
 #include "config/ProgramTable.h"
 #include "config/WholeNumber.h"
+#include "platform/ConfigLocation.h"
+#include "platform/Log.h"
 
 using velkora::EntryCount;
 using velkora::ProgramTable;
@@ -51,6 +53,12 @@ void LoadProgramTable()
 void SaveProgramTable(const QList<ListEntry> &entries)
 {
     const QString &file = ModGlobal::IniFilePath;
+    // The list in ~/.config/velkora gets its folder at the first save, never
+    // by merely reading.
+    if (int error = 0; !velkora::makeFolderFor(file, &error))
+        qCWarning(velkora::lcConfig).noquote()
+            << QStringLiteral("cannot make the folder for %1: %2")
+                   .arg(file, qt_error_string(error));
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString section = QString::number(i);
         ModINI::WriteIniValue(file, section, KeyPath, entries[i].path);

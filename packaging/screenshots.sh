@@ -55,10 +55,10 @@ chooser)
   sleep 0.8
   ;;
 about)
-  # The menu "?" is the first in the menu bar; its only item opens the window.
+  # "?" is the menu right of the first ("Optionen"); its only item opens the window.
   xdotool mousemove --window "$win" 12 10 click 1
   sleep 0.5
-  xdotool key Down Return
+  xdotool key Right sleep 0.3 key Down Return
   win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Info zu Velkora$' | head -n1)
   [[ -n $win ]] || { echo "the information window did not open" >&2; exit 1; }
   sleep 0.5
@@ -69,7 +69,7 @@ SHOOT
 
 shoot() {
   local name=$1 title=$2 action=$3; shift 3
-  XDG_RUNTIME_DIR=$scratch/runtime DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null \
+  XDG_RUNTIME_DIR=$scratch/runtime XDG_CONFIG_HOME=$scratch/config DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null \
     xvfb-run -a -s "-screen 0 800x600x24" \
     bash "$scratch/shoot.sh" "$scratch/Velkora" "$scratch/$name.png" "$title" "$action" "$@"
   # No time stamps, so that an unchanged window gives the same file.

@@ -1,21 +1,27 @@
 #!/usr/bin/env bash
-# Removes what the installation put under <prefix>, and the login start entry
-# if it starts this installation. The user's Velkora.ini is never touched.
-#   uninstall.sh <prefix> [<autostart entry file>]
+# Removes what the installation put under <prefix> (and what earlier installs
+# put there under older names), and the login start entry if it starts this
+# installation. The user's Velkora.ini is never touched.
+#   uninstall.sh <prefix> <application id> [<autostart entry file>]
 set -euo pipefail
-prefix=${1:?usage: uninstall.sh <prefix> [<autostart entry file>]}
-autostart=${2:-}
+usage="usage: uninstall.sh <prefix> <application id> [<autostart entry file>]"
+prefix=${1:?$usage}
+id=${2:?$usage}
+autostart=${3:-}
 prefix=$(realpath -m -- "$prefix")
 link=$prefix/bin/velkora
 folder=$prefix/lib/velkora
 
-# Keep this list in step with the install rules in CMakeLists.txt; the
-# installation's end-to-end test compares the two.
+# Keep this list in step with the install rules in packaging/CMakeLists.txt;
+# the installation's end-to-end test compares the two.
 files=(
   "$folder/Velkora"
+  "$prefix/share/applications/$id.desktop"
+  "$prefix/share/metainfo/$id.metainfo.xml"
+  "$prefix/share/man/man1/velkora.1"
+  "$prefix/share/icons/hicolor/scalable/apps/$id.svg"
   "$prefix/share/applications/velkora.desktop"
   "$prefix/share/metainfo/io.github.velkora.Velkora.metainfo.xml"
-  "$prefix/share/man/man1/velkora.1"
   "$prefix/share/icons/hicolor/scalable/apps/velkora.svg"
 )
 
@@ -49,10 +55,13 @@ for d in bin share/applications share/metainfo share/man/man1 share/man \
   rmdir -- "$prefix/$d" 2>/dev/null || true
 done
 
-if [[ -n $autostart && -f $autostart ]]; then
-  if grep -qxF "TryExec=${link//\\/\\\\}" "$autostart"; then
-    rm -f -- "$autostart" && echo "Removed the login start $autostart"
+# The login start names the real executable; one from an earlier install
+# named the link.
+for entry in "$autostart" "${autostart%/*}/velkora.desktop"; do
+  [[ -n $autostart && -f $entry ]] || continue
+  if grep -qxF -e "TryExec=${folder//\\/\\\\}/Velkora" -e "TryExec=${link//\\/\\\\}" "$entry"; then
+    rm -f -- "$entry" && echo "Removed the login start $entry"
   else
-    echo "Left the login start $autostart: it starts another installation."
+    echo "Left the login start $entry: it starts another installation."
   fi
-fi
+done

@@ -1,69 +1,53 @@
 #!/usr/bin/env bash
-# Writes an installed desktop entry that names the installed link by its full
-# path, since the session's PATH often lacks ~/.local/bin (Debian adds it only
-# at a login after the folder exists).
-#   write-entry.sh menu <link> <file>       the menu entry, from velkora.desktop
-#   write-entry.sh autostart <link> <file>  the login start: the countdown
+# Fills a desktop entry template (@EXEC@, @TRYEXEC@) with a program's full
+# path: the menu entry names the installed link, the login start the real
+# executable. The program's own "Beim Anmelden starten" fills the login
+# template in just the same way, so both write the same bytes.
+#   write-entry.sh <template> <program> <entry file>
 set -euo pipefail
-usage="usage: write-entry.sh menu|autostart <installed link> <entry file>"
-kind=${1:?$usage}
-link=${2:?$usage}
+export LC_ALL=C # bytes in, bytes out; character classes by ASCII
+usage="usage: write-entry.sh <template> <program> <entry file>"
+template=${1:?$usage}
+program=${2:?$usage}
 target=${3:?$usage}
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-case $link in
+case $program in
 /*) ;;
-*) echo "write-entry.sh: the link must be an absolute path: $link" >&2; exit 2 ;;
+*) echo "write-entry.sh: the program must be an absolute path: $program" >&2; exit 2 ;;
 esac
-# Launchers look the Exec program up before they expand "%%", so a path with a
-# percent sign (or a line break) cannot be named reliably.
-if [[ $link == *%* || $link == *$'\n'* ]]; then
-  echo "write-entry.sh: cannot name '$link' in a desktop entry (percent sign or line break in the path); choose another prefix" >&2
+# Launchers look the Exec program up before they expand "%%", and the format
+# has room for neither control characters nor text that is not UTF-8.
+if [[ $program == *[%[:cntrl:]]* ]] || ! iconv -f UTF-8 -t UTF-8 <<<"$program" >/dev/null 2>&1; then
+  echo "write-entry.sh: cannot name '$program' in a desktop entry (a percent sign, a control character or a name that is not UTF-8); choose another prefix" >&2
   exit 2
 fi
 
-# Exec quoting of the desktop entry format: reserved characters force double
-# quotes, inside which " ` $ \ take a backslash; then the string level doubles
-# every backslash.
-exec_arg=$link
-if [[ $link =~ [^A-Za-z0-9/._+,@=:-] ]]; then
-  q=${link//\\/\\\\}
+# Exec quoting: any character beyond the plainest ones puts the path in
+# double quotes, inside which " ` $ \ take a backslash; then the string level
+# doubles every backslash.
+exec_arg=$program
+if [[ $program =~ [^A-Za-z0-9/._+,@=:-] ]]; then
+  q=${program//\\/\\\\}
   q=${q//\"/\\\"}
   q=${q//\`/\\\`}
   q=${q//\$/\\\$}
   exec_arg="\"$q\""
 fi
 exec_arg=${exec_arg//\\/\\\\}
-tryexec=${link//\\/\\\\}
+tryexec=${program//\\/\\\\}
 
-mkdir -p "$(dirname "$target")"
+(umask 077 && mkdir -p "$(dirname "$target")")
 tmp=$(mktemp "$target.XXXXXX")
 trap 'rm -f "$tmp"' EXIT
-case $kind in
-menu)
-  while IFS= read -r line || [[ -n $line ]]; do
-    case $line in
-    Exec=velkora*) printf 'Exec=%s%s\n' "$exec_arg" "${line#Exec=velkora}" ;;
-    TryExec=velkora) printf 'TryExec=%s\n' "$tryexec" ;;
-    *) printf '%s\n' "$line" ;;
-    esac
-  done < "$here/velkora.desktop" > "$tmp"
-  ;;
-autostart)
-  cat > "$tmp" <<ENTRY
-[Desktop Entry]
-Type=Application
-Name=Velkora
-Comment=Programme nach der Anmeldung nacheinander starten
-Comment[en]=Start programs one after another after login
-Icon=velkora
-TryExec=$tryexec
-Exec=$exec_arg
-Terminal=false
-ENTRY
-  ;;
-*) echo "$usage" >&2; exit 2 ;;
-esac
+# One placeholder per line, replaced once, so that a path holding "@EXEC@"
+# stays as it is.
+while IFS= read -r line || [[ -n $line ]]; do
+  case $line in
+  *@TRYEXEC@*) line=${line%%@TRYEXEC@*}$tryexec${line#*@TRYEXEC@} ;;
+  *@EXEC@*) line=${line%%@EXEC@*}$exec_arg${line#*@EXEC@} ;;
+  esac
+  printf '%s\n' "$line"
+done < "$template" > "$tmp"
 chmod 644 "$tmp"
 mv -f "$tmp" "$target"
 trap - EXIT

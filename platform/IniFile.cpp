@@ -472,8 +472,10 @@ bool replaceFile(const QByteArray &target, const QByteArray &bytes, const struct
         if (::fstat(fd.get(), &now) == 0
             && (now.st_uid != old->st_uid || now.st_gid != old->st_gid)) {
             // Without the right to give the file away, keep at least the group.
-            if (::fchown(fd.get(), old->st_uid, old->st_gid) != 0)
-                (void)::fchown(fd.get(), uid_t(-1), old->st_gid);
+            if (::fchown(fd.get(), old->st_uid, old->st_gid) != 0
+                && ::fchown(fd.get(), uid_t(-1), old->st_gid) != 0) {
+                // Neither: the file stays the writer's, as a new file would.
+            }
         }
         ok = ::fchmod(fd.get(), old->st_mode & 07777) == 0;
     }

@@ -1,10 +1,12 @@
 #include "platform/PlatformRuntime.h"
 
+#include "platform/LoginStart.h"
 #include "platform/SingleInstance.h"
 #include "platform/SysInfo.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <unistd.h>
@@ -66,6 +68,21 @@ bool PlatformRuntime::previousInstance()
 void PlatformRuntime::activateByTitle(const QString &title)
 {
     m_single->activateByTitle(title);
+}
+
+bool PlatformRuntime::loginStartEnabled()
+{
+    return LoginStart::isEnabled();
+}
+
+bool PlatformRuntime::setLoginStart(bool on, QString *error)
+{
+    // The entry names the real file, not a link to it: the session starts
+    // exactly this program, and the configuration it finds stays the same.
+    QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (executable.isEmpty()) // replaced on disk while running (an upgrade)
+        executable = m_appInfo.folder + QLatin1Char('/') + m_appInfo.baseName;
+    return LoginStart::setEnabled(on, executable, error);
 }
 
 QString PlatformRuntime::argumentText() const

@@ -23,6 +23,8 @@ public:
     void setAppTitle(const QString &title) override;
     bool previousInstance() override;
     void activateByTitle(const QString &title) override;
+    bool loginStartEnabled() override;
+    bool setLoginStart(bool on, QString *error) override;
     QString argumentText() const override;
     void yield() override;
     void endProgram() override;

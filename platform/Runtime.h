@@ -44,6 +44,12 @@ public:
     /// Asks the first copy to bring the window with this title to the front.
     virtual void activateByTitle(const QString &title) = 0;
 
+    /// True when the user's login start entry starts this program.
+    virtual bool loginStartEnabled() = 0;
+    /// Writes (on) or removes (off) the login start entry for the running
+    /// executable. False with a German reason when that fails.
+    virtual bool setLoginStart(bool on, QString *error) = 0;
+
     /// The arguments after the program's name, joined by single blanks.
     virtual QString argumentText() const = 0;
 

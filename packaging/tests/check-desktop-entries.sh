@@ -1,52 +1,58 @@
 #!/usr/bin/env bash
-# The menu entry as committed and as installed, and the login start entry,
-# pass desktop-file-validate (hints allowed); the installed entries really
-# start the program through a path that needs quoting.
+# The menu and login start entries as installed pass desktop-file-validate
+# (hints allowed) and xdg-desktop-menu, carry the one id, and really start the
+# program through a path that needs every kind of Exec quoting.
+#   check-desktop-entries.sh <packaging folder> <configured templates> <application id> <scratch>
 set -euo pipefail
-src=${1:?usage: check-desktop-entries.sh <packaging folder> <scratch folder>}
-work=${2:?usage: check-desktop-entries.sh <packaging folder> <scratch folder>}
+usage="usage: check-desktop-entries.sh <packaging folder> <configured templates> <id> <scratch folder>"
+src=${1:?$usage}
+templates=${2:?$usage}
+id=${3:?$usage}
+work=${4:?$usage}
 rm -rf "$work" && mkdir -p "$work"
 fail=0
+bad() { echo "FAIL: $*"; fail=1; }
 
 validate() {
   local out
-  out=$(desktop-file-validate "$1" 2>&1) || { echo "$out"; echo "FAIL: $1 is not valid"; fail=1; return; }
-  if grep -Ev ': hint: ' <<<"$out" | grep -q .; then
-    echo "$out"; echo "FAIL: $1 draws warnings"; fail=1
-  fi
+  out=$(desktop-file-validate "$1" 2>&1) || { echo "$out"; bad "$1 is not valid"; return; }
+  if grep -Ev ': hint: ' <<<"$out" | grep -q .; then echo "$out"; bad "$1 draws warnings"; fi
 }
 key() { sed -n "s/^$1=//p" "$2"; }
 
-validate "$src/velkora.desktop"
-[[ $(key Exec "$src/velkora.desktop") == "velkora /config" ]] || { echo "FAIL: the menu entry must open the configuration"; fail=1; }
-
-# A folder whose name needs every kind of Exec quoting.
-bin="$work/my \$HOME \"q\" \`x\` back\\slash"
+bin="$work/my \$HOME \"q\" \`x\` back\\slash & ä"
 mkdir -p "$bin"
-printf '#!/bin/sh\nprintf "%%s\\n" "$#" "$@" > "%s/ran-$(basename "$0")"\n' "$work" > "$bin/velkora.real"
-chmod +x "$bin/velkora.real"
-ln -s velkora.real "$bin/velkora"
-
-bash "$src/write-entry.sh" menu "$bin/velkora" "$work/menu/velkora.desktop"
-bash "$src/write-entry.sh" autostart "$bin/velkora" "$work/autostart/velkora.desktop"
-validate "$work/menu/velkora.desktop"
-validate "$work/autostart/velkora.desktop"
-if grep -q '^X-GNOME-Autostart-Phase' "$work/autostart/velkora.desktop"; then
-  echo "FAIL: the login start must not ask for an autostart phase"; fail=1
-fi
+printf '#!/bin/sh\nprintf "%%s\\n" "$#" "$@" > "%s/ran-$(basename "$0")"\n' "$work" > "$bin/Velkora"
+chmod +x "$bin/Velkora"
+ln -s Velkora "$bin/velkora"
+menu=$work/menu/$id.desktop
+login=$work/autostart/$id.desktop
+bash "$src/write-entry.sh" "$templates/menu.desktop.in" "$bin/velkora" "$menu"
+bash "$src/write-entry.sh" "$templates/autostart.desktop.in" "$bin/Velkora" "$login"
+for entry in "$menu" "$login"; do
+  validate "$entry"
+  [[ $(key Icon "$entry") == "$id" ]] || bad "$entry does not name the icon $id"
+done
+mains=$(key Categories "$menu" | tr ';' '\n' \
+  | grep -cxE 'AudioVideo|Audio|Video|Development|Education|Game|Graphics|Network|Office|Science|Settings|System|Utility' || true)
+[[ $mains == 1 ]] || bad "the menu entry has $mains main categories, not one"
+grep -q '^X-GNOME-Autostart-Phase' "$login" && bad "the login start must not ask for an autostart phase"
+HOME=$work/home XDG_DATA_HOME=$work/home/share XDG_CONFIG_HOME=$work/home/config \
+  xdg-desktop-menu install --mode user "$menu" || bad "xdg-desktop-menu refuses $menu"
 
 # gio launches the way the desktop does; what arrives must be the exact argv.
-for kind in menu autostart; do
-  rm -f "$work/ran-velkora"
-  gio launch "$work/$kind/velkora.desktop" || { echo "FAIL: gio could not launch the $kind entry"; fail=1; continue; }
-  for _ in $(seq 50); do [[ -s $work/ran-velkora ]] && break; sleep 0.1; done
-  if [[ $kind == menu ]]; then want=$'1\n/config'; else want=0; fi
-  got=$(cat "$work/ran-velkora" 2>/dev/null || echo "(not started)")
-  [[ $got == "$want" ]] || { echo "FAIL: the $kind entry passed [$got], expected [$want]"; fail=1; }
+for entry in "$menu" "$login"; do
+  rm -f "$work"/ran-*
+  gio launch "$entry" || { bad "gio could not launch $entry"; continue; }
+  for _ in $(seq 50); do compgen -G "$work/ran-*" >/dev/null && break; sleep 0.1; done
+  if [[ $entry == "$menu" ]]; then want=$'1\n/config'; else want=0; fi
+  got=$(cat "$work"/ran-* 2>/dev/null || echo "(not started)")
+  [[ $got == "$want" ]] || bad "$entry passed [$got], expected [$want]"
 done
 
-if bash "$src/write-entry.sh" autostart "$work/50%/velkora" "$work/bad.desktop" 2>/dev/null || [[ -e $work/bad.desktop ]]; then
-  echo "FAIL: a path with a percent sign must be refused"; fail=1
+if bash "$src/write-entry.sh" "$templates/autostart.desktop.in" "$work/50%/Velkora" "$work/bad.desktop" 2>/dev/null \
+  || [[ -e $work/bad.desktop ]]; then
+  bad "a path with a percent sign must be refused"
 fi
 [[ $fail == 0 ]] && echo "desktop entries valid"
 exit $fail

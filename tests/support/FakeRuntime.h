@@ -29,12 +29,15 @@ public:
     StartResult sysInfoAnswer; // default: success
     QString nextChosenFile; // empty: cancelled
     std::function<void()> onYield; // runs inside yield()
+    bool loginStart = false; // the login start entry's state
+    QString loginStartError; // when set, setLoginStart fails with it
 
     // What the code under test did.
     QList<Start> starts;
     QStringList messages;
     QList<ChooseCall> chooseCalls;
     QStringList activations;
+    QList<bool> loginStartCalls;
     int sysInfoStarts = 0;
     int yields = 0;
     int ends = 0;
@@ -62,6 +65,16 @@ public:
     void setAppTitle(const QString &t) override { title = t; }
     bool previousInstance() override { return previous; }
     void activateByTitle(const QString &t) override { activations.append(t); }
+    bool loginStartEnabled() override { return loginStart; }
+    bool setLoginStart(bool on, QString *error) override
+    {
+        loginStartCalls.append(on);
+        if (loginStartError.isEmpty())
+            loginStart = on;
+        else if (error)
+            *error = loginStartError;
+        return loginStartError.isEmpty();
+    }
     QString argumentText() const override { return arguments; }
     void yield() override
     {

@@ -2,6 +2,7 @@
 
 #include "config/ModeFile.h"
 #include "config/WholeNumber.h"
+#include "platform/Log.h"
 #include "platform/ModVerzeichnisWahl.h"
 #include "platform/Runtime.h"
 #include "resources/Resources.h"
@@ -12,6 +13,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -75,6 +77,41 @@ frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent)
     connect(mnuInfo, &QAction::triggered, this, &frmConfig::mnuInfo_Click);
 }
 
+// Left of "?"; the check shows the entry's state, read again whenever the
+// menu opens, since session settings may switch the entry off meanwhile.
+void frmConfig::createLoginStartMenu()
+{
+    m_mnuOptions = new QMenu(QStringLiteral("Optionen"), this);
+    m_mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    menuBar()->insertMenu(mnuIn->menuAction(), m_mnuOptions);
+    m_mnuLoginStart = m_mnuOptions->addAction(QStringLiteral("Beim Anmelden starten"));
+    m_mnuLoginStart->setObjectName(QStringLiteral("mnuLoginStart"));
+    m_mnuLoginStart->setCheckable(true);
+    showLoginStart();
+    connect(m_mnuOptions, &QMenu::aboutToShow, this, &frmConfig::showLoginStart);
+    connect(m_mnuLoginStart, &QAction::triggered, this, &frmConfig::mnuLoginStart_Click);
+}
+
+void frmConfig::showLoginStart()
+{
+    m_mnuLoginStart->setChecked(m_runtime.loginStartEnabled());
+}
+
+void frmConfig::mnuLoginStart_Click(bool checked)
+{
+    QString reason;
+    if (!m_runtime.setLoginStart(checked, &reason)) {
+        qCWarning(velkora::lcSession).noquote()
+            << (checked ? "login start not written:" : "login start not removed:") << reason;
+        m_runtime.messageBox((checked ? QStringLiteral("Der Start beim Anmelden konnte nicht "
+                                                       "eingerichtet werden.")
+                                      : QStringLiteral("Der Start beim Anmelden konnte nicht "
+                                                       "abgeschaltet werden."))
+                             + QLatin1Char('\n') + reason);
+    }
+    showLoginStart();
+}
+
 void frmConfig::createControls()
 {
     auto *client = new QWidget(this);
@@ -108,6 +145,7 @@ void frmConfig::createControls()
 
     mnuIn = menuBar()->addMenu(QStringLiteral("?"));
     mnuInfo = mnuIn->addAction(QStringLiteral("Info zu Velkora"));
+    createLoginStartMenu();
 }
 
 void frmConfig::placeControls()

@@ -62,6 +62,9 @@ public:
 
 private:
     void createControls();
+    void createLoginStartMenu();
+    void mnuLoginStart_Click(bool checked);
+    void showLoginStart();
     void placeControls();
     int selectedIndex() const;
     bool takeableInput() const;
@@ -73,6 +76,8 @@ private:
     void resetBoxes();
 
     velkora::Runtime &m_runtime;
+    QMenu *m_mnuOptions = nullptr;
+    QAction *m_mnuLoginStart = nullptr;
     // What ShowSelectedEntry showed last; kept for the whole run.
     QString m_shownPath;
     QString m_shownName;
