@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QWindow>
 
 #include <array>
@@ -127,21 +128,43 @@ void frmAbout::StartSysInfo()
             QStringLiteral("System-Informationen sind augenblicklich nicht verfügbar."));
 }
 
+// The window opens in the middle of the screen, frame included. Before it is
+// shown its frame is unknown; the configuration window's frame, drawn by the
+// same window manager, is the best guess, so the window lands in place at
+// once. Should the real frame differ, the first move after framing corrects
+// the position once; later moves are the user's.
 void frmAbout::showEvent(QShowEvent *event)
 {
-    centreOnScreen();
+    if (!event->spontaneous()) {
+        const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        const QMargins frame
+            = owner && owner->windowHandle() ? owner->windowHandle()->frameMargins() : QMargins();
+        centreOnScreen(frame);
+        m_assumedFrame = frame;
+    }
     QDialog::showEvent(event);
 }
 
-// The window opens in the middle of the primary screen, wherever its caller
-// stands. Frame margins are known only once the window has been shown before;
-// until then the client area is centred.
-void frmAbout::centreOnScreen()
+void frmAbout::moveEvent(QMoveEvent *event)
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
+    QDialog::moveEvent(event);
+    if (!m_assumedFrame || !windowHandle())
+        return;
+    const QMargins frame = windowHandle()->frameMargins();
+    if (frame.isNull())
+        return; // not framed yet, or never: no window manager
+    const QMargins assumed = *m_assumedFrame;
+    m_assumedFrame.reset();
+    if (frame != assumed)
+        centreOnScreen(frame);
+}
+
+void frmAbout::centreOnScreen(const QMargins &frame)
+{
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     QRect outer(QPoint(), size().grownBy(frame));
     outer.moveCenter(screen->availableGeometry().center());
     move(outer.topLeft());

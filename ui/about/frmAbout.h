@@ -2,8 +2,11 @@
 // The information window: the program's title, version and description, and a
 // button that starts the system information tool. Opened modally from the
 // configuration window's menu; it reads no file and changes nothing.
+// Controls carry their design names as objectName ("lblVersion", "cmdOK").
 
 #include <QDialog>
+#include <QMargins>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -20,6 +23,19 @@ public:
     // Starts the system information tool, or tells the user that there is none.
     void StartSysInfo();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private Q_SLOTS:
+    void cmdOK_Click();
+    void cmdSysInfo_Click();
+
+private:
+    void Form_Load();
+    void centreOnScreen(const QMargins &frame);
+
     QLabel *picIcon = nullptr;
     QLabel *lblTitle = nullptr;
     QLabel *lblVersion = nullptr;
@@ -27,15 +43,8 @@ public:
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdSysInfo = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    void Form_Load();
-    void cmdOK_Click();
-    void cmdSysInfo_Click();
-    void centreOnScreen();
-
     velkora::Runtime &m_runtime;
+    // The frame the window was centred with before the window manager had
+    // drawn one; null once the real frame has been checked.
+    std::optional<QMargins> m_assumedFrame;
 };
