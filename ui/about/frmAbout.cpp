@@ -131,47 +131,49 @@ void frmAbout::StartSysInfo()
 // The window opens in the middle of the screen, frame included. Before it is
 // shown its frame is unknown; the configuration window's frame, drawn by the
 // same window manager, is the best guess, so the window lands in place at
-// once. Should the real frame differ, the first move after framing corrects
-// the position once; later moves are the user's.
+// once. The first paint comes after the window manager has framed the window:
+// should the frame differ, or the window stand elsewhere, it is corrected
+// then, once; later moves are the user's.
 void frmAbout::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous()) {
         const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
-        const QMargins frame
-            = owner && owner->windowHandle() ? owner->windowHandle()->frameMargins() : QMargins();
-        centreOnScreen(frame);
-        m_assumedFrame = frame;
+        centreOnScreen(owner && owner->windowHandle() ? owner->windowHandle()->frameMargins()
+                                                      : QMargins());
+        m_frameChecked = false;
     }
     QDialog::showEvent(event);
 }
 
-void frmAbout::moveEvent(QMoveEvent *event)
+void frmAbout::checkFrame()
 {
-    QDialog::moveEvent(event);
-    if (!m_assumedFrame || !windowHandle())
-        return;
-    const QMargins frame = windowHandle()->frameMargins();
-    if (frame.isNull())
+    if (m_frameChecked || !windowHandle() || windowHandle()->frameMargins().isNull())
         return; // not framed yet, or never: no window manager
-    const QMargins assumed = *m_assumedFrame;
-    m_assumedFrame.reset();
-    if (frame != assumed)
-        centreOnScreen(frame);
+    m_frameChecked = true;
+    if ((frameGeometry().center() - screenCentre()).manhattanLength() > 1)
+        centreOnScreen(windowHandle()->frameMargins());
 }
 
-void frmAbout::centreOnScreen(const QMargins &frame)
+QPoint frmAbout::screenCentre() const
 {
     const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
     const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    return screen ? screen->availableGeometry().center() : QPoint();
+}
+
+// The client area is placed, not the frame: window managers disagree on
+// whether a requested position is the frame's or the client's.
+void frmAbout::centreOnScreen(const QMargins &frame)
+{
     QRect outer(QPoint(), size().grownBy(frame));
-    outer.moveCenter(screen->availableGeometry().center());
-    move(outer.topLeft());
+    outer.moveCenter(screenCentre());
+    setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size()));
 }
 
 void frmAbout::paintEvent(QPaintEvent *event)
 {
+    if (!m_frameChecked)
+        QMetaObject::invokeMethod(this, &frmAbout::checkFrame, Qt::QueuedConnection);
     QDialog::paintEvent(event);
     QPainter painter(this);
     for (const HorizontalLine &line : Line1) {

@@ -6,7 +6,6 @@
 
 #include <QDialog>
 #include <QMargins>
-#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -25,7 +24,6 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void moveEvent(QMoveEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private Q_SLOTS:
@@ -34,6 +32,8 @@ private Q_SLOTS:
 
 private:
     void Form_Load();
+    void checkFrame();
+    QPoint screenCentre() const;
     void centreOnScreen(const QMargins &frame);
 
     QLabel *picIcon = nullptr;
@@ -44,7 +44,6 @@ private:
     QPushButton *cmdSysInfo = nullptr;
 
     velkora::Runtime &m_runtime;
-    // The frame the window was centred with before the window manager had
-    // drawn one; null once the real frame has been checked.
-    std::optional<QMargins> m_assumedFrame;
+    // Whether the place has been checked since the window manager framed the window.
+    bool m_frameChecked = true;
 };
