@@ -1,6 +1,7 @@
 #include "ui/runner/frmAuto.h"
 
 #include "config/ProgramTable.h"
+#include "platform/Log.h"
 #include "platform/Runtime.h"
 #include "resources/Resources.h"
 #include "ui/Layout.h"
@@ -146,6 +147,10 @@ void frmAuto::Form_DblClick()
 
 void frmAuto::done(int result)
 {
+    // The window says nothing; the journal tells why a program did not start.
+    if (!m_unloaded && CurrentSlot < velkora::EntryCount)
+        qCInfo(velkora::lcStart, "countdown cancelled: %d of %d entries not started",
+               velkora::EntryCount - CurrentSlot, velkora::EntryCount);
     m_unloaded = true;
     Timer1->stop();
     QDialog::done(result);
