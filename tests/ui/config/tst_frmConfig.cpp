@@ -100,8 +100,8 @@ private Q_SLOTS:
         QTest::newRow("after a change, Home selects line 0") << Rows {0} << Boxes {} << change << int(Qt::Key_Home) << abc << 0 << a;
         QTest::newRow("a click beside the lines keeps the selection") << Rows {0, -1} << Boxes {} << no << 0 << abc << 0 << a;
         QTest::newRow("a click beside the lines with nothing selected does nothing") << Rows {-1} << Boxes {} << no << 0 << abc << -1 << fresh;
-        QTest::newRow("a path alone, first shown, shows no name and 0 seconds") << one << Boxes {} << no << 0 << abc << 1 << Boxes {"b", "", "0"};
-        QTest::newRow("a path alone keeps the name and seconds shown before") << Rows {0, 1} << Boxes {} << no << 0 << abc << 1 << Boxes {"b", "A", "5"};
+        QTest::newRow("a line with a path alone, selected first, shows no name and 0 seconds") << one << Boxes {} << no << 0 << abc << 1 << Boxes {"b", "", "0"};
+        QTest::newRow("a line with a path alone keeps the name and seconds shown before") << Rows {0, 1} << Boxes {} << no << 0 << abc << 1 << Boxes {"b", "A", "5"};
         // clang-format on
     }
     void editing()
