@@ -46,17 +46,16 @@ void DesktopRuntime::messageBox(const QString &text)
     box.exec();
 }
 
+// Linux programs have no extension, so no default suffix is added to a typed
+// name: "/usr/bin/true" is taken as it stands, and a name typed without a
+// folder is found in the folder the dialog shows.
 QString DesktopRuntime::chooseFile(QObject *owner, const QString &initialFolder,
-                                   const QString &filterText, const QString &defaultExtension,
+                                   const QString &filterText, const QString & /*defaultExtension*/,
                                    const QString &title)
 {
     QFileDialog dialog(qobject_cast<QWidget *>(owner), title, initialFolder, filterText);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    QString suffix = defaultExtension;
-    if (suffix.startsWith(QLatin1Char('.')))
-        suffix.remove(0, 1);
-    dialog.setDefaultSuffix(suffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

@@ -18,7 +18,7 @@ public:
     };
     struct ChooseCall {
         QObject *owner;
-        QString initialFolder, filterText, defaultExtension, title;
+        QString initialFolder, filterText;
     };
 
     // What the test sets.
@@ -28,19 +28,16 @@ public:
     std::function<StartResult(const QString &)> startAnswer; // default: success
     StartResult sysInfoAnswer; // default: success
     QString nextChosenFile; // empty: cancelled
-    std::function<void()> onYield; // runs inside yield()
+    std::function<void()> onYield = [] {}; // runs inside yield()
     bool loginStart = false; // the login start entry's state
     QString loginStartError; // when set, setLoginStart fails with it
 
     // What the code under test did.
     QList<Start> starts;
-    QStringList messages;
     QList<ChooseCall> chooseCalls;
-    QStringList activations;
+    QStringList messages, activations;
     QList<bool> loginStartCalls;
-    int sysInfoStarts = 0;
-    int yields = 0;
-    int ends = 0;
+    int sysInfoStarts = 0, ends = 0;
     QString title = QStringLiteral("Velkora");
 
     StartResult startProgram(const QString &commandText, WindowStyle style) override
@@ -49,10 +46,10 @@ public:
         return startAnswer ? startAnswer(commandText) : StartResult {};
     }
     void messageBox(const QString &text) override { messages.append(text); }
-    QString chooseFile(QObject *owner, const QString &initialFolder, const QString &filterText,
-                       const QString &defaultExtension, const QString &dialogTitle) override
+    QString chooseFile(QObject *owner, const QString &folder, const QString &filter,
+                       const QString &, const QString &) override
     {
-        chooseCalls.append({owner, initialFolder, filterText, defaultExtension, dialogTitle});
+        chooseCalls.append({owner, folder, filter});
         return nextChosenFile;
     }
     StartResult startSysInfo() override
@@ -76,12 +73,7 @@ public:
         return loginStartError.isEmpty();
     }
     QString argumentText() const override { return arguments; }
-    void yield() override
-    {
-        ++yields;
-        if (onYield)
-            onYield();
-    }
+    void yield() override { onYield(); }
     void endProgram() override { ++ends; }
 };
 

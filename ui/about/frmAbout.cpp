@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QWindow>
 
 #include <array>
@@ -127,28 +128,52 @@ void frmAbout::StartSysInfo()
             QStringLiteral("System-Informationen sind augenblicklich nicht verfügbar."));
 }
 
+// The window opens in the middle of the screen, frame included. Before it is
+// shown its frame is unknown; the configuration window's frame, drawn by the
+// same window manager, is the best guess, so the window lands in place at
+// once. The first paint comes after the window manager has framed the window:
+// should the frame differ, or the window stand elsewhere, it is corrected
+// then, once; later moves are the user's.
 void frmAbout::showEvent(QShowEvent *event)
 {
-    centreOnScreen();
+    if (!event->spontaneous()) {
+        const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        centreOnScreen(owner && owner->windowHandle() ? owner->windowHandle()->frameMargins()
+                                                      : QMargins());
+        m_frameChecked = false;
+    }
     QDialog::showEvent(event);
 }
 
-// The window opens in the middle of the primary screen, wherever its caller
-// stands. Frame margins are known only once the window has been shown before;
-// until then the client area is centred.
-void frmAbout::centreOnScreen()
+void frmAbout::checkFrame()
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (m_frameChecked || !windowHandle() || windowHandle()->frameMargins().isNull())
+        return; // not framed yet, or never: no window manager
+    m_frameChecked = true;
+    if ((frameGeometry().center() - screenCentre()).manhattanLength() > 1)
+        centreOnScreen(windowHandle()->frameMargins());
+}
+
+QPoint frmAbout::screenCentre() const
+{
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().center() : QPoint();
+}
+
+// The client area is placed, not the frame: window managers disagree on
+// whether a requested position is the frame's or the client's.
+void frmAbout::centreOnScreen(const QMargins &frame)
+{
     QRect outer(QPoint(), size().grownBy(frame));
-    outer.moveCenter(screen->availableGeometry().center());
-    move(outer.topLeft());
+    outer.moveCenter(screenCentre());
+    setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size()));
 }
 
 void frmAbout::paintEvent(QPaintEvent *event)
 {
+    if (!m_frameChecked)
+        QMetaObject::invokeMethod(this, &frmAbout::checkFrame, Qt::QueuedConnection);
     QDialog::paintEvent(event);
     QPainter painter(this);
     for (const HorizontalLine &line : Line1) {

@@ -2,8 +2,10 @@
 // The information window: the program's title, version and description, and a
 // button that starts the system information tool. Opened modally from the
 // configuration window's menu; it reads no file and changes nothing.
+// Controls carry their design names as objectName ("lblVersion", "cmdOK").
 
 #include <QDialog>
+#include <QMargins>
 
 class QLabel;
 class QPushButton;
@@ -20,6 +22,20 @@ public:
     // Starts the system information tool, or tells the user that there is none.
     void StartSysInfo();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private Q_SLOTS:
+    void cmdOK_Click();
+    void cmdSysInfo_Click();
+
+private:
+    void Form_Load();
+    void checkFrame();
+    QPoint screenCentre() const;
+    void centreOnScreen(const QMargins &frame);
+
     QLabel *picIcon = nullptr;
     QLabel *lblTitle = nullptr;
     QLabel *lblVersion = nullptr;
@@ -27,15 +43,7 @@ public:
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdSysInfo = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    void Form_Load();
-    void cmdOK_Click();
-    void cmdSysInfo_Click();
-    void centreOnScreen();
-
     velkora::Runtime &m_runtime;
+    // Whether the place has been checked since the window manager framed the window.
+    bool m_frameChecked = true;
 };

@@ -9,6 +9,7 @@
 #include "ui/Layout.h"
 #include "ui/about/frmAbout.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -52,12 +53,70 @@ qreal fittingPointSize(QFont font, const QString &caption, int width, int lineHe
     return font.pointSizeF();
 }
 
+// What looks selected is what is selected. Qt makes a line current without
+// selecting it (when the list gets the focus, when the selected line is
+// deselected) and draws a focus frame there; the next arrow key then moves on
+// from that line. Here a line is current only while it is selected, so the
+// first Down or Up with nothing selected selects line 0. A click beside the
+// lines keeps the selection, as a list box does.
+class ProgramList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override
+    {
+        if (!index.isValid() && event
+            && (event->type() == QEvent::MouseButtonPress
+                || event->type() == QEvent::MouseButtonRelease
+                || event->type() == QEvent::MouseMove))
+            return QItemSelectionModel::NoUpdate;
+        return QListWidget::selectionCommand(index, event);
+    }
+
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QListWidget::focusInEvent(event);
+        dropLoneCurrent();
+    }
+
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override
+    {
+        QListWidget::selectionChanged(selected, deselected);
+        dropLoneCurrent();
+    }
+
+private:
+    void dropLoneCurrent()
+    {
+        if (!selectionModel()->hasSelection() && selectionModel()->currentIndex().isValid())
+            selectionModel()->clearCurrentIndex();
+    }
+};
+
+// The name box gets the file name without its folder and from its first dot
+// on. A hidden file (".profile") would have nothing left, so its leading dots
+// go first; a name of dots only is kept whole.
+QString displayName(const QString &path)
+{
+    const QString file = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    qsizetype start = 0;
+    while (start < file.size() && file[start] == QLatin1Char('.'))
+        ++start;
+    if (start == file.size())
+        return file;
+    const qsizetype dot = file.indexOf(QLatin1Char('.'), start);
+    return file.mid(start, dot < 0 ? -1 : dot - start);
+}
+
 } // namespace
 
 frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent)
     : QMainWindow(parent)
     , m_runtime(runtime)
 {
+    setObjectName(QStringLiteral("frmConfig"));
     setWindowIcon(velkora::appIcon());
     createControls();
     placeControls();
@@ -69,8 +128,8 @@ frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent)
     connect(cmd_add, &QToolButton::clicked, this, &frmConfig::cmd_add_Click);
     connect(cmd_change, &QToolButton::clicked, this, &frmConfig::cmd_change_Click);
     connect(cmd_kill, &QToolButton::clicked, this, &frmConfig::cmd_kill_Click);
-    connect(cmd_updown[0], &QToolButton::clicked, this, [this] { cmd_updown_Click(0); });
-    connect(cmd_updown[1], &QToolButton::clicked, this, [this] { cmd_updown_Click(1); });
+    connect(cmd_updown[Up], &QToolButton::clicked, this, [this] { cmd_updown_Click(Up); });
+    connect(cmd_updown[Down], &QToolButton::clicked, this, [this] { cmd_updown_Click(Down); });
     connect(cmd_Search, &QToolButton::clicked, this, &frmConfig::cmd_Search_Click);
     connect(cmd_test, &QToolButton::clicked, this, &frmConfig::cmd_test_Click);
     connect(cmd_exit, &QToolButton::clicked, this, &frmConfig::cmd_exit_Click);
@@ -127,10 +186,10 @@ void frmConfig::createControls()
         lblGesamt[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         txtProg[i] = new QLineEdit(client);
     }
-    txtProg[2]->setText(QStringLiteral("10"));
-    txtProg[2]->setToolTip(QStringLiteral("2 - 60 Sekunden"));
+    txtProg[Seconds]->setText(QStringLiteral("10"));
+    txtProg[Seconds]->setToolTip(QStringLiteral("2 - 60 Sekunden"));
 
-    List1 = new QListWidget(client);
+    List1 = new ProgramList(client);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSortingEnabled(false);
 
@@ -139,12 +198,14 @@ void frmConfig::createControls()
     cmd_test = graphicalButton(QStringLiteral("Testen"), QStringLiteral("testen"), client);
     cmd_kill = graphicalButton(QStringLiteral("löschen"), QStringLiteral("loeschen"), client);
     cmd_change = graphicalButton(QStringLiteral("ändern"), QStringLiteral("aendern"), client);
-    cmd_updown[0] = graphicalButton(QStringLiteral("Hoch"), QStringLiteral("hoch"), client);
-    cmd_updown[1] = graphicalButton(QStringLiteral("Runter"), QStringLiteral("runter"), client);
+    cmd_updown[Up] = graphicalButton(QStringLiteral("Hoch"), QStringLiteral("hoch"), client);
+    cmd_updown[Down] = graphicalButton(QStringLiteral("Runter"), QStringLiteral("runter"), client);
     cmd_exit = graphicalButton(QStringLiteral("Exit"), QStringLiteral("exit"), client);
 
     mnuIn = menuBar()->addMenu(QStringLiteral("?"));
+    mnuIn->setObjectName(QStringLiteral("mnuIn"));
     mnuInfo = mnuIn->addAction(QStringLiteral("Info zu Velkora"));
+    mnuInfo->setObjectName(QStringLiteral("mnuInfo"));
     createLoginStartMenu();
 }
 
@@ -157,22 +218,22 @@ void frmConfig::placeControls()
     };
     // clang-format off
     std::array<Placement, 15> table{{
-        // control         name               left   top  width height tab
-        {lblGesamt[0],     "lblGesamt(0)",     360,  160,   855,  375, 10},
-        {txtProg[0],       "txtProg(0)",      1320,  120,  3495,  375,  8},
-        {lblGesamt[1],     "lblGesamt(1)",     360,  640,   855,  375, 11},
-        {txtProg[1],       "txtProg(1)",      1320,  600,  3495,  375,  9},
-        {lblGesamt[2],     "lblGesamt(2)",     360, 1125,  1575,  375, 14},
-        {txtProg[2],       "txtProg(2)",      2040, 1080,   855,  375, 13},
-        {List1,            "List1",            360, 1560,  4455, 2400,  0},
-        {cmd_Search,       "cmd_Search",      5040,  120,  1095,  735,  5},
-        {cmd_add,          "cmd_add",         6240,  120,  1095,  735,  6},
-        {cmd_test,         "cmd_test",        7440,  120,  1095,  735,  7},
-        {cmd_kill,         "cmd_kill",        5040, 1200,  1095,  735,  3},
-        {cmd_change,       "cmd_change",      6240, 1200,  1095,  735,  4},
-        {cmd_updown[0],    "cmd_updown(0)",   5040, 2040,  1095,  735,  1},
-        {cmd_updown[1],    "cmd_updown(1)",   5040, 2880,  1095,  735,  2},
-        {cmd_exit,         "cmd_exit",        7440, 2880,  1095,  735, 12},
+        // control          name              left   top  width height tab
+        {lblGesamt[Path],    "lblGesamt(0)",    360,  160,   855,  375, 10},
+        {txtProg[Path],      "txtProg(0)",     1320,  120,  3495,  375,  8},
+        {lblGesamt[Name],    "lblGesamt(1)",    360,  640,   855,  375, 11},
+        {txtProg[Name],      "txtProg(1)",     1320,  600,  3495,  375,  9},
+        {lblGesamt[Seconds], "lblGesamt(2)",    360, 1125,  1575,  375, 14},
+        {txtProg[Seconds],   "txtProg(2)",     2040, 1080,   855,  375, 13},
+        {List1,              "List1",           360, 1560,  4455, 2400,  0},
+        {cmd_Search,         "cmd_Search",     5040,  120,  1095,  735,  5},
+        {cmd_add,            "cmd_add",        6240,  120,  1095,  735,  6},
+        {cmd_test,           "cmd_test",       7440,  120,  1095,  735,  7},
+        {cmd_kill,           "cmd_kill",       5040, 1200,  1095,  735,  3},
+        {cmd_change,         "cmd_change",     6240, 1200,  1095,  735,  4},
+        {cmd_updown[Up],     "cmd_updown(0)",  5040, 2040,  1095,  735,  1},
+        {cmd_updown[Down],   "cmd_updown(1)",  5040, 2880,  1095,  735,  2},
+        {cmd_exit,           "cmd_exit",       7440, 2880,  1095,  735, 12},
     }};
     // clang-format on
     qreal captionSize = font().pointSizeF(); // -1 for a pixel-sized font: left alone
@@ -227,7 +288,7 @@ void frmConfig::FillProgramList()
     List1->clear();
     for (const ModeFile::ListEntry &entry : ModeFile::ProgramListEntries())
         List1->addItem(newItem(entry));
-    List1->clearSelection();
+    unselect();
 }
 
 QList<ModeFile::ListEntry> frmConfig::listEntries() const
@@ -239,12 +300,17 @@ QList<ModeFile::ListEntry> frmConfig::listEntries() const
     return entries;
 }
 
-// The line that is selected, not merely current: Qt can make a line current
-// (on focus) without selecting it, and only a selected line counts here.
 int frmConfig::selectedIndex() const
 {
     const QList<QListWidgetItem *> selected = List1->selectedItems();
     return selected.isEmpty() ? -1 : List1->row(selected.constFirst());
+}
+
+// No selected line and no current one either: no focus frame is left behind,
+// and a removed line does not hand its selection to a neighbour.
+void frmConfig::unselect()
+{
+    List1->selectionModel()->clear();
 }
 
 void frmConfig::List1_Click()
@@ -269,36 +335,48 @@ void frmConfig::ShowSelectedEntry()
             m_shownSeconds = *seconds;
     }
 
-    txtProg[0]->setText(m_shownPath);
-    txtProg[1]->setText(m_shownName);
-    txtProg[2]->setText(QString::number(m_shownSeconds));
+    txtProg[Path]->setText(m_shownPath);
+    txtProg[Name]->setText(m_shownName);
+    txtProg[Seconds]->setText(QString::number(m_shownSeconds));
 }
 
 // Add and change take the boxes only when all three are filled, when the
 // seconds are a number, and when no box holds a line break (pasted text can
 // bring one, and the file keeps one value per line). A refusal changes
 // nothing, like the window's other refusals, and leaves the boxes for the user
-// to correct.
-bool frmConfig::takeableInput() const
+// to correct; the reason goes on record.
+bool frmConfig::takeableInput(const char *action) const
 {
     for (const QLineEdit *box : txtProg) {
         const QString text = box->text();
-        if (text.isEmpty() || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
+        const char *reason = nullptr;
+        if (text.isEmpty())
+            reason = "is empty";
+        else if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
+            reason = "holds a line break";
+        if (reason) {
+            qCInfo(velkora::lcConfig, "%s refused: box %s %s", action,
+                   qUtf8Printable(box->objectName()), reason);
             return false;
+        }
     }
-    return velkora::toWholeNumber(txtProg[2]->text()).has_value();
+    if (!velkora::toWholeNumber(txtProg[Seconds]->text())) {
+        qCInfo(velkora::lcConfig, "%s refused: the seconds are no number", action);
+        return false;
+    }
+    return true;
 }
 
 void frmConfig::secondsCheck()
 {
-    const auto seconds = velkora::toWholeNumber(txtProg[2]->text());
+    const auto seconds = velkora::toWholeNumber(txtProg[Seconds]->text());
     if (seconds && (*seconds < MinSeconds || *seconds > MaxSeconds))
-        txtProg[2]->setText(QStringLiteral("10"));
+        txtProg[Seconds]->setText(QStringLiteral("10"));
 }
 
 ModeFile::ListEntry frmConfig::entryFromBoxes() const
 {
-    return {txtProg[0]->text(), txtProg[1]->text(), txtProg[2]->text()};
+    return {txtProg[Path]->text(), txtProg[Name]->text(), txtProg[Seconds]->text()};
 }
 
 QListWidgetItem *frmConfig::newItem(const ModeFile::ListEntry &entry)
@@ -322,14 +400,14 @@ ModeFile::ListEntry frmConfig::entryOf(const QListWidgetItem *item)
 
 void frmConfig::resetBoxes()
 {
-    txtProg[0]->clear();
-    txtProg[1]->clear();
-    txtProg[2]->setText(QStringLiteral("10"));
+    txtProg[Path]->clear();
+    txtProg[Name]->clear();
+    txtProg[Seconds]->setText(QStringLiteral("10"));
 }
 
 void frmConfig::cmd_add_Click()
 {
-    if (!takeableInput())
+    if (!takeableInput("add"))
         return;
     secondsCheck();
     QListWidgetItem *item = newItem(entryFromBoxes());
@@ -344,13 +422,13 @@ void frmConfig::cmd_add_Click()
 void frmConfig::cmd_change_Click()
 {
     const int row = selectedIndex();
-    if (!takeableInput())
+    if (!takeableInput("change"))
         return;
     secondsCheck();
     if (row < 0)
         return;
     setEntry(List1->item(row), entryFromBoxes());
-    List1->clearSelection();
+    unselect();
     resetBoxes();
 }
 
@@ -359,11 +437,9 @@ void frmConfig::cmd_kill_Click()
     const int row = selectedIndex();
     if (row < 0)
         return;
-    // Removing the selected line may make Qt select its neighbour; that must
-    // not overwrite the boxes, which keep the removed entry.
-    const QSignalBlocker quiet(List1);
+    // Unselected first: the boxes keep the removed entry.
+    unselect();
     delete List1->takeItem(row);
-    List1->clearSelection();
 }
 
 // The move leaves the boxes alone, so whatever the user has typed there
@@ -373,7 +449,7 @@ void frmConfig::cmd_updown_Click(int Index)
     const int row = selectedIndex();
     if (row < 0)
         return;
-    const int other = Index == 0 ? row - 1 : row + 1;
+    const int other = Index == Up ? row - 1 : row + 1;
     if (other < 0 || other >= List1->count())
         return;
 
@@ -401,18 +477,13 @@ void frmConfig::cmd_Search_Click()
     const QString chosen = ModVerzeichnisWahl::ChooseFile(m_runtime, this, QStringLiteral("C:\\"),
                                                           QStringLiteral("Alle Dateien|*.*"),
                                                           QStringLiteral(".txt"), title);
-    txtProg[0]->setText(chosen);
-
-    QString name = chosen.mid(chosen.lastIndexOf(QLatin1Char('/')) + 1);
-    const qsizetype dot = name.indexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        name.truncate(dot);
-    txtProg[1]->setText(name);
+    txtProg[Path]->setText(chosen);
+    txtProg[Name]->setText(displayName(chosen));
 }
 
 void frmConfig::cmd_test_Click()
 {
-    const QString commandText = txtProg[0]->text();
+    const QString commandText = txtProg[Path]->text();
     if (commandText.isEmpty())
         return;
     const velkora::StartResult result

@@ -4,6 +4,9 @@
 // moving change lines only, never the program table, and only "Exit" writes
 // them to the configuration file. It reaches the outside world (file chooser,
 // program start, message box, end of the program) only through the Runtime.
+//
+// Every control carries its design name as its objectName ("txtProg(0)",
+// "cmd_updown(1)", "List1"), which is how tests and DEVELOPERS.md find it.
 
 #include "config/ModeFile.h"
 
@@ -25,18 +28,20 @@ class Runtime;
 class frmConfig : public QMainWindow {
     Q_OBJECT
 public:
+    /// Index of txtProg and lblGesamt: the field of an entry the box edits.
+    enum Field { Path, Name, Seconds };
+    /// Index of cmd_updown.
+    enum Direction { Up, Down };
+
     explicit frmConfig(velkora::Runtime &runtime, QWidget *parent = nullptr);
 
-    /// Fills List1 with the filled slots of the program table.
+    /// Fills List1 with the filled slots of the program table; no line is selected.
     void FillProgramList();
 
     /// The entries of List1's lines in their order.
     QList<ModeFile::ListEntry> listEntries() const;
 
-    // Copies the fields of the selected line into the boxes; an empty field
-    // leaves its box showing what was shown last.
-    void ShowSelectedEntry();
-
+private Q_SLOTS:
     void List1_Click();
     void cmd_add_Click();
     void cmd_change_Click();
@@ -46,6 +51,25 @@ public:
     void cmd_test_Click();
     void cmd_exit_Click();
     void mnuInfo_Click();
+    void mnuLoginStart_Click(bool checked);
+
+private:
+    void createControls();
+    void createLoginStartMenu();
+    void showLoginStart();
+    void placeControls();
+    // Copies the fields of the selected line into the boxes; an empty field
+    // leaves its box showing what was shown last.
+    void ShowSelectedEntry();
+    int selectedIndex() const;
+    void unselect();
+    bool takeableInput(const char *action) const;
+    void secondsCheck();
+    ModeFile::ListEntry entryFromBoxes() const;
+    static QListWidgetItem *newItem(const ModeFile::ListEntry &entry);
+    static void setEntry(QListWidgetItem *item, const ModeFile::ListEntry &entry);
+    static ModeFile::ListEntry entryOf(const QListWidgetItem *item);
+    void resetBoxes();
 
     std::array<QLabel *, 3> lblGesamt {};
     std::array<QLineEdit *, 3> txtProg {};
@@ -59,21 +83,6 @@ public:
     QToolButton *cmd_exit = nullptr;
     QMenu *mnuIn = nullptr;
     QAction *mnuInfo = nullptr;
-
-private:
-    void createControls();
-    void createLoginStartMenu();
-    void mnuLoginStart_Click(bool checked);
-    void showLoginStart();
-    void placeControls();
-    int selectedIndex() const;
-    bool takeableInput() const;
-    void secondsCheck();
-    ModeFile::ListEntry entryFromBoxes() const;
-    static QListWidgetItem *newItem(const ModeFile::ListEntry &entry);
-    static void setEntry(QListWidgetItem *item, const ModeFile::ListEntry &entry);
-    static ModeFile::ListEntry entryOf(const QListWidgetItem *item);
-    void resetBoxes();
 
     velkora::Runtime &m_runtime;
     QMenu *m_mnuOptions = nullptr;

@@ -1,10 +1,13 @@
 #include "ui/runner/frmAuto.h"
 
 #include "config/ProgramTable.h"
+#include "platform/Log.h"
 #include "platform/Runtime.h"
 #include "resources/Resources.h"
 #include "ui/Layout.h"
 
+#include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStringBuilder>
@@ -61,24 +64,27 @@ frmAuto::frmAuto(velkora::Runtime &runtime, QWidget *parent)
                   | Qt::WindowCloseButtonHint)
     , m_runtime(runtime)
 {
+    setObjectName(QStringLiteral("frmAuto"));
     setWindowTitle(QStringLiteral("Autostart"));
     setWindowIcon(velkora::appIcon());
     setFixedSize(velkora::ui::twips(4680), velkora::ui::twips(930));
 
-    for (QLabel *&label : lbl1) {
-        label = new TextLine(this);
+    for (std::size_t i = 0; i < lbl1.size(); ++i) {
+        lbl1[i] = new TextLine(this);
+        lbl1[i]->setObjectName(QStringLiteral("lbl1(%1)").arg(i));
         // Names come from a file the user edits: never read them as markup.
-        label->setTextFormat(Qt::PlainText);
-        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        lbl1[i]->setTextFormat(Qt::PlainText);
+        lbl1[i]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     }
-    place(lbl1[0], 120, 120, 4455, 375);
-    place(lbl1[1], 120, 480, 4455, 375);
+    place(lbl1[Countdown], 120, 120, 4455, 375);
+    place(lbl1[EntryName], 120, 480, 4455, 375);
     QFont nameFont(QStringLiteral("Arial"));
     nameFont.setPointSizeF(11.25);
     nameFont.setBold(true);
-    lbl1[1]->setFont(nameFont);
+    lbl1[EntryName]->setFont(nameFont);
 
     Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &frmAuto::Timer1_Timer);
@@ -98,7 +104,7 @@ void frmAuto::Form_Load()
     m_runtime.yield();
     CurrentDelay = waitingTime(0);
     CurrentSlot = 0;
-    lbl1[1]->setText(nameOf(0));
+    showName(nameOf(0));
     showCountdown(LoadEnding);
 }
 
@@ -129,7 +135,7 @@ void frmAuto::Timer1_Timer()
         unload();
         return;
     }
-    lbl1[1]->setText(nameOf(CurrentSlot));
+    showName(nameOf(CurrentSlot));
     CurrentDelay = waitingTime(CurrentSlot);
     showCountdown(TickEnding);
 }
@@ -141,9 +147,20 @@ void frmAuto::Form_DblClick()
 
 void frmAuto::done(int result)
 {
+    // The window says nothing; the journal tells why a program did not start.
+    if (!m_unloaded && CurrentSlot < velkora::EntryCount)
+        qCInfo(velkora::lcStart, "countdown cancelled: %d of %d entries not started",
+               velkora::EntryCount - CurrentSlot, velkora::EntryCount);
     m_unloaded = true;
     Timer1->stop();
     QDialog::done(result);
+}
+
+// No key cancels: a stray Escape at login would drop every start still due.
+// Only the double-click on the margin and closing the window do.
+void frmAuto::keyPressEvent(QKeyEvent *event)
+{
+    event->accept();
 }
 
 void frmAuto::mouseDoubleClickEvent(QMouseEvent *event)
@@ -166,6 +183,17 @@ void frmAuto::unload()
     done(QDialog::Rejected);
 }
 
+// A centred name wider than its line would lose both ends; its beginning
+// is what tells entries apart, so it keeps that and the tooltip holds it whole.
+void frmAuto::showName(const QString &name)
+{
+    QLabel *line = lbl1[EntryName];
+    const QString shown
+        = QFontMetrics(line->font()).elidedText(name, Qt::ElideRight, line->contentsRect().width());
+    line->setText(shown);
+    line->setToolTip(shown == name ? QString() : name);
+}
+
 // Runs once a second: no allocation but the label's new text.
 void frmAuto::showCountdown(QLatin1String ending)
 {
@@ -174,5 +202,6 @@ void frmAuto::showCountdown(QLatin1String ending)
         return;
     char digits[12];
     const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, rest);
-    lbl1[0]->setText(QLatin1String("Starte in (") % QLatin1String(digits, written.ptr) % ending);
+    lbl1[Countdown]->setText(QLatin1String("Starte in (") % QLatin1String(digits, written.ptr)
+                             % ending);
 }

@@ -2,6 +2,7 @@
 // The countdown window of the automatic mode: it works through the program
 // table slot by slot and starts each entry when its waiting time is used up.
 // It only reads the table and reaches the outside world through the Runtime.
+// Controls carry their design names as objectName ("lbl1(0)", "Timer1").
 
 #include <QDialog>
 #include <QLatin1String>
@@ -18,6 +19,9 @@ class Runtime;
 class frmAuto : public QDialog {
     Q_OBJECT
 public:
+    /// Index of lbl1.
+    enum Line { Countdown, EntryName };
+
     explicit frmAuto(velkora::Runtime &runtime, QWidget *parent = nullptr);
 
     /// Loads the window (Form_Load, Timer1 on) and shows it modally; returns
@@ -28,9 +32,18 @@ public:
     void Timer1_Timer();
     void Form_DblClick();
 
-    // Every way of closing ends here: the double-click, the last start, the
-    // close box and the Escape key.
+    // Every way of closing ends here: the double-click, the last start and
+    // the close box.
     void done(int result) override;
+
+private:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+    void unload();
+    void showName(const QString &name);
+    void showCountdown(QLatin1String ending);
 
     std::array<QLabel *, 2> lbl1 {};
     QTimer *Timer1 = nullptr;
@@ -38,13 +51,6 @@ public:
     qint32 CurrentSlot = 0;
     qint32 ElapsedSeconds = 0;
     qint32 CurrentDelay = 0;
-
-private:
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-
-    void unload();
-    void showCountdown(QLatin1String ending);
 
     velkora::Runtime &m_runtime;
     bool m_unloaded = false;

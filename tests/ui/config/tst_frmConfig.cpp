@@ -2,7 +2,6 @@
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
 #include "config/WholeNumber.h"
-#include "platform/ProcessStart.h"
 #include "tests/support/FakeRuntime.h"
 #include "ui/about/frmAbout.h"
 #include "ui/config/frmConfig.h"
@@ -11,167 +10,176 @@
 #include <QtWidgets>
 
 using namespace velkora;
+using Lines = QStringList; // list lines as shown: path|name|seconds
+using Boxes = QStringList; // the texts of txtProg(0) to txtProg(2)
+using Buttons = QStringList; // object names of the buttons pressed, in order
+using Rows = QList<int>; // lines clicked, in order; -1 is the empty part of the list
 
-// Rows write a list as its lines joined by " ", the three boxes joined by ";".
 class tst_frmConfig : public QObject {
     Q_OBJECT
     std::unique_ptr<test::FakeRuntime> m_runtime;
     std::unique_ptr<frmConfig> m_window;
+    const Lines abc {"a|A|5", "b||", "c|x|y|3"}; // all fields, a path alone, a bar in a name
 
-    static void row(const char *name, const auto &...v) { (QTest::newRow(name) << ... << v); }
-    // select: a digit clicks that row, v presses arrow down; typed: then into the boxes.
-    void open(const QString &lines, const QString &select = {}, const QString &typed = {})
+    QLineEdit *box(int i) const
+    {
+        return m_window->findChild<QLineEdit *>(QString("txtProg(%1)").arg(i));
+    }
+    QListWidget *list() const { return m_window->findChild<QListWidget *>("List1"); }
+    Boxes boxes() const { return {box(0)->text(), box(1)->text(), box(2)->text()}; }
+    void open(const Lines &lines, const Rows &clicked = {}, const Boxes &typed = {})
     {
         resetProgramTable();
-        const QStringList entries = lines.split(u' ', Qt::SkipEmptyParts);
-        for (qsizetype i = 0; i < entries.size(); ++i) {
-            const QStringList f = entries[i].split(u'|');
-            ProgramTable[size_t(i)] = {f.value(0), f.value(1), toWholeNumber(f.value(2))};
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            // Bars between the first and the last belong to the name.
+            ProgramTable[size_t(i)] = {lines[i].section(u'|', 0, 0), lines[i].section(u'|', 1, -2),
+                                       toWholeNumber(lines[i].section(u'|', -1))};
         }
-        m_window.reset(new frmConfig(*m_runtime));
+        m_window = std::make_unique<frmConfig>(*m_runtime);
         m_window->FillProgramList();
         m_window->show();
-        QListWidget *list = m_window->List1;
-        for (QChar c : select)
-            c == u'v'
-                ? QTest::keyClick(list, Qt::Key_Down)
-                : QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                    list->visualItemRect(list->item(c.digitValue())).center());
-        for (int i = 0; i < 3 && !typed.isEmpty(); ++i)
-            box(i)->setText(typed.section(u';', i, i));
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        for (int row : clicked)
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                              row < 0 ? QPoint(5, list()->viewport()->height() - 5)
+                                      : list()->visualItemRect(list()->item(row)).center());
+        for (int i = 0; i < typed.size(); ++i)
+            box(i)->setText(typed[i]); // as pasted: line breaks too
     }
-    QLineEdit *box(int i) const { return m_window->txtProg[size_t(i)]; }
-    QString boxes() const { return box(0)->text() + u';' + box(1)->text() + u';' + box(2)->text(); }
+    void press(const Buttons &buttons) const
+    {
+        for (const QString &name : buttons)
+            QTest::mouseClick(m_window->findChild<QToolButton *>(name), Qt::LeftButton);
+    }
+    Lines lines() const
+    {
+        Lines shown;
+        for (int i = 0; i < list()->count(); ++i)
+            shown << list()->item(i)->text();
+        return shown;
+    }
 
 private Q_SLOTS:
-    void init()
-    {
-        resetProgramTable();
-        m_window.reset();
-        m_runtime = std::make_unique<test::FakeRuntime>();
-    }
+    void init() { m_runtime = std::make_unique<test::FakeRuntime>(); }
 
-    // press: a hinzufügen, c ändern, k löschen, u Hoch, d Runter; selected: "" after an insert.
     void editing_data()
     {
-        for (const char *c : {"lines", "select", "typed", "press", "after", "boxes", "selected"})
-            QTest::addColumn<QString>(c);
-        const char *three = "a|A|1 b|B|2 c|C|3", *kept = "x;y;7", *seen = "/a|A|4 /y|T|9 /x||";
-        row("shown: empty fields, arrow key", seen, "01v", "", "", seen, "/x;T;9", "2");
-        row("append, 61 is 10", three, "", "p;n;61", "a", "a|A|1 b|B|2 c|C|3 p|n|10", ";;10", "-1");
-        row("insert, 2 kept", three, "2", "p;n;2", "a", "a|A|1 b|B|2 p|n|2 c|C|3", ";;10", "");
-        row("60 kept", three, "", "p;n;60", "a", "a|A|1 b|B|2 c|C|3 p|n|60", ";;10", "-1");
-        row("-5 becomes 10", three, "", "p;n;-5", "a", "a|A|1 b|B|2 c|C|3 p|n|10", ";;10", "-1");
-        row("05 kept, blank name", three, "", "p; ;05", "a", "a|A|1 b|B|2 c|C|3 p| |05", ";;10", "-1");
-        row("blank seconds refused", three, "", "p;n; ", "a", three, "p;n; ", "-1");
-        row("letters refused", three, "2", "p;n;abc", "a", three, "p;n;abc", "2");
-        row("empty path refused", three, "", ";n;15", "a", three, ";n;15", "-1");
-        row("bar in name kept", three, "1", "p;x|y;15", "c", "a|A|1 p|x|y|15 c|C|3", ";;10", "-1");
-        row("change, 0 is 10", three, "1", "/n;N;0", "c", "a|A|1 /n|N|10 c|C|3", ";;10", "-1");
-        row("change 99 without selection", three, "", "/n;N;99", "c", three, "/n;N;10", "-1");
-        row("delete, then with none selected", three, "1", kept, "kkud", "a|A|1 c|C|3", kept, "-1");
-        row("move in an empty list", "", "", kept, "ud", "", kept, "-1");
-        row("move the only line", "a|A|1", "0", kept, "ud", "a|A|1", kept, "0");
-        row("up at top, down twice, at end", three, "0", kept, "uuddd", "b|B|2 c|C|3 a|A|1", kept, "2");
+        QTest::addColumn<Rows>("clicked");
+        QTest::addColumn<Boxes>("typed");
+        QTest::addColumn<Buttons>("pressed");
+        QTest::addColumn<int>("key"); // then pressed on the list; 0: none
+        QTest::addColumn<Lines>("after");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<Boxes>("shown");
+        const Boxes fresh {"", "", "10"}, pq {"p", "q", "15"}, a {"a", "A", "5"},
+            c {"c", "x|y", "3"};
+        const Rows none, one {1}, last {2};
+        const Lines ab {"a|A|5", "b||"};
+        const Buttons add {"cmd_add"}, change {"cmd_change"}, kill {"cmd_kill"}, no;
+        const QString up = "cmd_updown(0)", down = "cmd_updown(1)";
+        // clang-format off
+        QTest::newRow("add with nothing selected appends and empties the boxes") << none << pq << add << 0 << abc + Lines {"p|q|15"} << -1 << fresh;
+        QTest::newRow("add puts the entry above the selected line, which stays selected")
+            << one << pq << add << 0 << Lines {"a|A|5", "p|q|15", "b||", "c|x|y|3"} << 2 << fresh;
+        QTest::newRow("add takes boxes as typed: a bar, a blank, a leading zero") << none << Boxes {"x|y", " ", "09"} << add << 0 << abc + Lines {"x|y| |09"} << -1 << fresh;
+        QTest::newRow("add takes 2 seconds") << none << Boxes {"p", "q", "2"} << add << 0 << abc + Lines {"p|q|2"} << -1 << fresh;
+        QTest::newRow("add takes 60 seconds") << none << Boxes {"p", "q", "60"} << add << 0 << abc + Lines {"p|q|60"} << -1 << fresh;
+        QTest::newRow("add makes 61 seconds 10") << none << Boxes {"p", "q", "61"} << add << 0 << abc + Lines {"p|q|10"} << -1 << fresh;
+        QTest::newRow("add makes 1 second 10") << none << Boxes {"p", "q", "1"} << add << 0 << abc + Lines {"p|q|10"} << -1 << fresh;
+        QTest::newRow("seconds in letters refuse add") << none << Boxes {"p", "q", "x"} << add << 0 << abc << -1 << Boxes {"p", "q", "x"};
+        QTest::newRow("an empty name refuses add and change") << none << Boxes {"p", "", "5"} << add + change << 0 << abc << -1 << Boxes {"p", "", "5"};
+        QTest::newRow("a pasted line break refuses add and change") << one << Boxes {"p", "q\nr", "5"} << add + change << 0 << abc << 1 << Boxes {"p", "q\nr", "5"};
+        QTest::newRow("change replaces the selected line in place and unselects it") << one << pq << change << 0 << Lines {"a|A|5", "p|q|15", "c|x|y|3"} << -1 << fresh;
+        QTest::newRow("change with nothing selected only corrects 99 seconds to 10") << none << Boxes {"p", "q", "99"} << change << 0 << abc << -1 << Boxes {"p", "q", "10"};
+        QTest::newRow("delete removes the selected line, the boxes keep it; again: nothing") << last << Boxes {} << kill + kill << 0 << ab << -1 << c;
+        QTest::newRow("Hoch moves the last line to the top and stops there") << last << Boxes {} << Buttons {up, up, up} << 0 << Lines {"c|x|y|3", "a|A|5", "b||"} << 0 << c;
+        QTest::newRow("Runter stops at the last line; moves keep what was typed") << one << pq << Buttons {down, down} << 0 << Lines {"a|A|5", "c|x|y|3", "b||"} << 2 << pq;
+        QTest::newRow("with nothing selected no button moves or deletes") << none << Boxes {} << Buttons {up, down} + kill << 0 << abc << -1 << fresh;
+        QTest::newRow("after opening, Down selects line 0 and shows it") << none << Boxes {} << no << int(Qt::Key_Down) << abc << 0 << a;
+        QTest::newRow("after a delete, Up selects line 0") << last << Boxes {} << kill << int(Qt::Key_Up) << ab << 0 << a;
+        QTest::newRow("after a change, Home selects line 0") << Rows {0} << Boxes {} << change << int(Qt::Key_Home) << abc << 0 << a;
+        QTest::newRow("a click beside the lines keeps the selection") << Rows {0, -1} << Boxes {} << no << 0 << abc << 0 << a;
+        QTest::newRow("a click beside the lines with nothing selected does nothing") << Rows {-1} << Boxes {} << no << 0 << abc << -1 << fresh;
+        QTest::newRow("a line with a path alone, selected first, shows no name and 0 seconds") << one << Boxes {} << no << 0 << abc << 1 << Boxes {"b", "", "0"};
+        QTest::newRow("a line with a path alone keeps the name and seconds shown before") << Rows {0, 1} << Boxes {} << no << 0 << abc << 1 << Boxes {"b", "A", "5"};
+        // clang-format on
     }
     void editing()
     {
-        QFETCH(QString, lines);
-        QFETCH(QString, select);
-        QFETCH(QString, typed);
-        QFETCH(QString, press);
-        QFETCH(QString, selected);
-        open(lines, select, typed);
-        if (select.isEmpty()) // nothing selected: the typed boxes must stay
-            m_window->ShowSelectedEntry();
-        const frmConfig &w = *m_window;
-        std::array buttons {w.cmd_add, w.cmd_change, w.cmd_kill, w.cmd_updown[0], w.cmd_updown[1]};
-        for (QChar c : press)
-            QTest::mouseClick(buttons[size_t(QStringLiteral("ackud").indexOf(c))], Qt::LeftButton);
-        QStringList after;
-        for (const ModeFile::ListEntry &e : w.listEntries())
-            after << e.line();
-        QTEST(after.join(u' '), "after");
-        QTEST(boxes(), "boxes");
-        if (!selected.isEmpty())
-            QCOMPARE(QString::number(w.List1->row(w.List1->selectedItems().value(0))), selected);
+        QFETCH(Rows, clicked);
+        QFETCH(Boxes, typed);
+        QFETCH(Buttons, pressed);
+        QFETCH(int, key);
+        open(abc, clicked, typed);
+        press(pressed);
+        if (key)
+            QTest::keyClick(list(), Qt::Key(key));
+        QTEST(lines(), "after");
+        QTEST(list()->currentRow(), "selected");
+        // What looks selected is what is selected: no focus frame on an unselected line.
+        QCOMPARE(list()->selectedItems(),
+                 list()->currentRow() < 0 ? QList<QListWidgetItem *>()
+                                          : QList<QListWidgetItem *> {list()->currentItem()});
+        QTEST(boxes(), "shown");
     }
 
-    // suchen, typing, Testen through the real program start; "~" is a folder holding a script.
     void searchAndTest_data()
     {
-        for (const char *c : {"chosen", "typed", "shown", "message"})
-            QTest::addColumn<QString>(c);
-        const char *missing = "2:Datei nicht gefunden";
-        row("dots in folder and name", "/d.a/x\\y.z.w", "", "/d.a/x\\y.z.w;x\\y;33", missing);
-        row("no dot, the script writes its marker", "~/mark er", "", "~/mark er;mark er;33", "");
-        row("cancel empties the box: no start", "", "", ";;33", "");
-        row("blanks", "", "   ", ";;33", "22:Ungültiger Befehl oder ungültiges Argument");
+        QTest::addColumn<QString>("chosen"); // the chooser's answer; empty: cancelled
+        QTest::addColumn<QString>("typed"); // then into the path box
+        QTest::addColumn<int>("tests"); // clicks on "Testen"
+        QTest::addColumn<int>("failure"); // errno of every start; 0: they work
+        QTest::addColumn<QString>("name");
+        // clang-format off
+        QTest::newRow("the name is cut at the first dot after the last slash") << "/d.a/x\\y.z.w" << "" << 1 << 0 << "x\\y";
+        QTest::newRow("a name without a dot is taken whole; Testen twice starts twice") << "/opt/run" << "" << 2 << 0 << "run";
+        QTest::newRow("a hidden file is named without its leading dot") << "/h/.profile.bak" << "" << 0 << 0 << "profile";
+        QTest::newRow("cancel empties path and name, and Testen starts nothing") << "" << "" << 1 << 0 << "";
+        QTest::newRow("blanks are started as they stand, each failure is shown") << "" << "  " << 2 << 22 << "";
+        // clang-format on
     }
     void searchAndTest()
     {
         QFETCH(QString, chosen);
         QFETCH(QString, typed);
-        QFETCH(QString, shown);
-        QTemporaryDir dir;
-        QFile script(dir.filePath(QStringLiteral("mark er")));
-        QVERIFY(script.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::ExeOwner)
-                && script.write("#!/bin/sh\ntouch \"${0%/*}/marker\"\n") > 0);
-        script.close();
-        m_runtime->startAnswer
-            = [](auto &c) { return startProgram(c, WindowStyle::MinimizedFocus); };
-        m_runtime->nextChosenFile = chosen.replace(u'~', dir.path());
-        open({}, {}, QStringLiteral("alt;alt;33"));
-        QTest::mouseClick(m_window->cmd_Search, Qt::LeftButton);
-        QCOMPARE(boxes(), shown.replace(u'~', dir.path()));
+        QFETCH(int, tests);
+        QFETCH(int, failure);
+        QFETCH(QString, name);
+        m_runtime->nextChosenFile = chosen;
+        m_runtime->startAnswer = [failure](auto &) { return StartResult {failure, "kaputt", 0}; };
+        open(abc, {}, {"alt", "alt", "33"});
+        press({"cmd_Search"});
+        QCOMPARE(m_runtime->chooseCalls.value(0).owner, m_window.get());
+        QCOMPARE(boxes(), (Boxes {chosen, name, "33"}));
         QTest::keyClicks(box(0), typed);
-        QTest::mouseClick(m_window->cmd_test, Qt::LeftButton);
+        press(Buttons(tests, "cmd_test"));
 
-        const auto c = m_runtime->chooseCalls.value(0);
-        QCOMPARE(c.owner, m_window.get());
-        QCOMPARE(QStringList({c.initialFolder, c.filterText, c.defaultExtension, c.title}),
-                 QString::fromUtf8("/;Alle Dateien (*);.txt;Test: Bitte wählen!").split(u';'));
-        QCOMPARE(m_runtime->starts.size(), (chosen + typed).isEmpty() ? 0 : 1);
-        for (const auto &s : m_runtime->starts)
-            QVERIFY(s.commandText == chosen + typed && s.style == WindowStyle::MinimizedFocus);
-        QTEST(m_runtime->messages.join(u';'), "message");
-        if (chosen.startsWith(dir.path()))
-            QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("marker"))));
+        const QString path = chosen + typed;
+        QCOMPARE(m_runtime->starts.size(), path.isEmpty() ? 0 : tests);
+        for (const auto &start : m_runtime->starts)
+            QVERIFY(start.commandText == path && start.style == WindowStyle::MinimizedFocus);
+        QCOMPARE(m_runtime->messages,
+                 QStringList(failure ? tests : 0, QString("%1:kaputt").arg(failure)));
+        QCOMPARE(lines(), abc);
     }
 
-    // Start-up fills the list before the first show.
-    void startUpToExit()
+    // The menu opens the information window; closing writes nothing, "Exit" writes the list.
+    void menuCloseAndExit()
     {
         QTemporaryDir dir;
-        ModGlobal::IniFilePath = dir.filePath(QStringLiteral("Velkora.ini"));
-        ProgramTable[0].path = QStringLiteral("/bin/a");
-        frmConfig w(*m_runtime);
-        w.FillProgramList();
-        resetProgramTable(); // from here on only the list holds the entry
-        w.show();
-        QCOMPARE(w.centralWidget()->size(), QSize(609, 302));
-        QCOMPARE(w.cmd_exit->geometry(), QRect(496, 192, 73, 49));
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        for (QWidget *next :
-             QWidgetList {w.List1, w.cmd_updown[0], w.cmd_updown[1], w.cmd_kill, w.cmd_change,
-                          w.cmd_Search, w.cmd_add, w.cmd_test, w.txtProg[0], w.txtProg[1],
-                          w.cmd_exit, w.txtProg[2], w.List1}) {
-            QCOMPARE(QApplication::focusWidget(), next);
-            QTest::keyClick(next, Qt::Key_Tab);
-        }
-        bool aboutShown = false;
-        QTimer::singleShot(0, &w, [&w, &aboutShown] {
+        ModGlobal::IniFilePath = dir.filePath("Velkora.ini");
+        open(abc);
+        resetProgramTable(); // from here on only the list holds the entries
+        QTimer::singleShot(0, this, [this] {
             auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
-            aboutShown = about && about->parentWidget() == &w && about->close();
+            QVERIFY(about && about->parentWidget() == m_window.get() && about->close());
         });
-        w.mnuInfo->trigger();
-        QVERIFY(aboutShown);
-        QVERIFY(w.close() && !QFile::exists(ModGlobal::IniFilePath));
-
-        QTest::mouseClick(w.cmd_exit, Qt::LeftButton);
+        m_window->findChild<QAction *>("mnuInfo")->trigger();
+        QVERIFY(m_window->close() && !QFile::exists(ModGlobal::IniFilePath));
+        press({"cmd_exit"});
         QCOMPARE(m_runtime->ends, 1);
         ModeFile::LoadProgramTable();
-        QCOMPARE(ModeFile::ProgramListEntries(), QList<ModeFile::ListEntry>({{"/bin/a", {}, {}}}));
+        QCOMPARE(ModeFile::ProgramListEntries(), m_window->listEntries());
     }
 };
 

@@ -2,98 +2,131 @@
 #include "tests/support/FakeRuntime.h"
 #include "ui/runner/frmAuto.h"
 
-#include <QLabel>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
-// table "path[,seconds];..." from slot 0 ("-": no path), names = paths in capitals. log "tick:path"
-// per start, "tick:close". shown: countdown after load, in tick 1. cancelTick < 0: in its yield.
-struct Run {
-    QString table;
-    int count;
-    QString log;
-    QStringList shown = {};
-    QString failing = {};
-    int cancelTick = 0;
+using namespace velkora;
+struct Slot {
+    QString path; // empty: no path; the name is the path in capitals
+    std::optional<qint32> seconds;
 };
-Q_DECLARE_METATYPE(Run)
+using Slots = QList<Slot>;
+using Ticks = QList<int>; // counted from the window's opening
+// What the user does during a tick; double-clicks on a line carry the line's index.
+enum Action {
+    OnCountdown = frmAuto::Countdown,
+    OnName = frmAuto::EntryName,
+    OnMargin,
+    Escape,
+    Close,
+    None
+};
 
 class tst_frmAuto : public QObject {
     Q_OBJECT
+    test::FakeRuntime m_runtime;
+    std::unique_ptr<frmAuto> m_window;
+    int m_tick = 0;
+
+    QLabel *line(int i) const { return m_window->findChild<QLabel *>(QString("lbl1(%1)").arg(i)); }
+    void open(const Slots &table, int count)
+    {
+        resetProgramTable();
+        for (size_t i = 0; i < size_t(table.size()); ++i)
+            ProgramTable[i] = {table[i].path, table[i].path.toUpper(), table[i].seconds};
+        EntryCount = count;
+        m_runtime = {};
+        m_window = std::make_unique<frmAuto>(m_runtime);
+        m_window->Form_Load();
+        m_tick = 0;
+    }
+    void tickUntil(int last)
+    {
+        while (m_tick < last)
+            ++m_tick, m_window->Timer1_Timer();
+    }
+
 private Q_SLOTS:
-    void ticks_data()
+    void schedule_data()
     {
-        QTest::addColumn<Run>("run");
-        const auto row = [](const char *name, const Run &run) { QTest::newRow(name) << run; };
-        const QStringList zero {"Starte in (0 sek.)", "Starte in (-1 sek. )"};
-        row("5, 10, 2; b fails", {"a,5;b,10;c,2", 3, "5:a 15:b 17:c 17:close", {}, "b"});
-        row("61 and 3600 wait 10, 60 waits 60", {"a,61;b,3600;c,60", 3, "10:a 20:b 80:c 80:close"});
-        row("0", {"a,0;b", 2, "1:a 2:b 2:close", zero});
-        row("-5", {"a,-5", 1, "1:a 1:close", {"Starte in (-5 sek.)", "Starte in (-6 sek. )"}});
-        row("unset time", {"a;b", 2, "1:a 2:b 2:close", zero});
-        row("slots 0, 1, 5: slot 2 waited out", {"a,2;b,3;-,4;-;-;f,1", 3, "2:a 5:b 9:close"});
-        row("empty table", {{}, 0, "1:close", zero});
-        row("double-click between ticks", {"a,2;b,3;c,1", 3, "2:a 3:close", {}, {}, 3});
-        row("double-click in a due tick's yield", {"a,2;b,3;c,1", 3, "2:a 5:close", {}, {}, -5});
-        QString allLog;
-        for (int tick = 2; tick <= 62; tick += 2)
-            allLog += QStringLiteral("%1:p ").arg(tick);
-        row("all 31 slots", {QString("p,2;").repeated(31), 31, allLog + "62:close"});
+        QTest::addColumn<Slots>("table");
+        QTest::addColumn<int>("entryCount");
+        QTest::addColumn<Action>("inTick4"); // while the tick at which "b" of abc is due yields
+        QTest::addColumn<Ticks>("startTicks"); // of the slots with a path, in order
+        QTest::addColumn<int>("closeTick");
+        const Slots abc {{"a", 1}, {"b", 3}, {"c", 2}};
+        // clang-format off
+        QTest::newRow("5, 10 and 2 seconds start at 5, 15 and 17, then the window closes") << Slots {{"a", 5}, {"b", 10}, {"c", 2}} << 3 << None << Ticks {5, 15, 17} << 17;
+        QTest::newRow("61 and 3600 seconds wait 10, 60 waits 60") << Slots {{"a", 61}, {"b", 3600}, {"c", 60}} << 3 << None << Ticks {10, 20, 80} << 80;
+        QTest::newRow("negative, 0 and unset waits start on the next tick") << Slots {{"a", -5}, {"b", 0}, {"c", {}}} << 3 << None << Ticks {1, 2, 3} << 3;
+        QTest::newRow("slots 0, 1, 5 filled: slot 2's time passes, slot 5 never starts") << Slots {{"a", 2}, {"b", 3}, {"", 4}, {}, {}, {"f", 1}} << 3 << None << Ticks {2, 5} << 9;
+        QTest::newRow("an empty table starts nothing and closes on the first tick") << Slots {} << 0 << None << Ticks {} << 1;
+        QTest::newRow("a double-click on the margin cancels, even the start that is due") << abc << 3 << OnMargin << Ticks {1} << 4;
+        QTest::newRow("a double-click on the name line does nothing") << abc << 3 << OnName << Ticks {1, 4, 6} << 6;
+        QTest::newRow("a double-click on the countdown line does nothing") << abc << 3 << OnCountdown << Ticks {1, 4, 6} << 6;
+        QTest::newRow("Escape does nothing: a stray key at login must not cancel") << abc << 3 << Escape << Ticks {1, 4, 6} << 6;
+        QTest::newRow("closing the window cancels") << abc << 3 << Close << Ticks {1} << 4;
+        // clang-format on
+    }
+    void schedule()
+    {
+        QFETCH(Slots, table);
+        QFETCH(int, entryCount);
+        QFETCH(Action, inTick4);
+        open(table, entryCount);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        Ticks startTicks;
+        QStringList started, namesShown;
+        int closeTick = 0;
+        m_runtime.startAnswer = [&](const QString &path) {
+            startTicks << m_tick;
+            started << path.toUpper();
+            namesShown << line(frmAuto::EntryName)->text();
+            return StartResult {path == "b" ? 2 : 0, {}, 0}; // a failure changes nothing
+        };
+        m_runtime.onYield = [&] {
+            if (m_tick != 4 || inTick4 == None)
+                return;
+            if (inTick4 == Escape)
+                QTest::keyClick(m_window.get(), Qt::Key_Escape);
+            else if (inTick4 == Close)
+                m_window->close();
+            else
+                QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {},
+                                   inTick4 == OnMargin ? QPoint(3, m_window->height() - 2)
+                                                       : line(inTick4)->geometry().center());
+        };
+        connect(m_window.get(), &QDialog::finished, this, [&] { closeTick = m_tick; });
+        tickUntil(90); // on past the close: a closed window starts nothing
+        QTEST(startTicks, "startTicks");
+        QCOMPARE(namesShown, started); // each start under its own name
+        QTEST(closeTick, "closeTick");
+        QVERIFY(m_runtime.messages.isEmpty());
+        for (const auto &start : m_runtime.starts)
+            QVERIFY(start.style == WindowStyle::MinimizedFocus);
     }
 
-    void ticks()
+    void countdownLines()
     {
-        QFETCH(Run, run);
-        velkora::resetProgramTable();
-        const QStringList items = run.table.split(u';', Qt::SkipEmptyParts);
-        for (std::size_t slot = 0; slot < std::size_t(items.size()); ++slot) {
-            const QStringList fields = items[slot].split(u',');
-            if (fields[0] != u"-")
-                velkora::ProgramTable[slot] = {fields[0], fields[0].toUpper(), std::nullopt};
-            if (fields.size() > 1)
-                velkora::ProgramTable[slot].seconds = fields[1].toInt();
-        }
-        velkora::EntryCount = run.count;
-        velkora::test::FakeRuntime runtime;
-        frmAuto w(runtime);
-        QStringList shown, events;
-        int tick = 0;
-        runtime.startAnswer = [&](const QString &path) {
-            const bool right = w.lbl1[1]->text() == path.toUpper()
-                && runtime.starts.last().style == velkora::WindowStyle::MinimizedFocus;
-            events << QString::number(tick) + ':' + path + (right ? "" : "!");
-            return velkora::StartResult {path == run.failing ? 2 : 0, {}, 0};
-        };
-        runtime.onYield = [&] {
-            if (tick == 1)
-                shown << w.lbl1[0]->text();
-            if (tick > 0 && tick == -run.cancelTick)
-                w.Form_DblClick();
-        };
-        connect(&w, &QDialog::finished, this, [&] { events << QString::number(tick) + ":close"; });
-        w.Form_Load();
-        shown << w.lbl1[0]->text();
-        for (tick = 1; tick <= 90; ++tick) { // past the close: a closed window starts nothing
-            w.Timer1_Timer();
-            if (tick == run.cancelTick)
-                w.Form_DblClick();
-        }
-        QCOMPARE((events + runtime.messages).join(u' '), run.log); // a failed start says nothing
-        QCOMPARE(shown.mid(0, run.shown.size()), run.shown);
-    }
+        const QString longName
+            = "Ein sehr langer Programmname, der nicht in die Zeile passt, gar nicht";
+        open({{"/bin/a", -5}, {"/bin/b", 3}}, 2);
+        ProgramTable[1].name = longName;
+        QLabel *countdown = line(frmAuto::Countdown), *name = line(frmAuto::EntryName);
+        QCOMPARE(countdown->text(), "Starte in (-5 sek.)");
+        m_runtime.onYield = [&] { QCOMPARE(countdown->text(), "Starte in (-6 sek. )"); };
+        tickUntil(1);
+        QCOMPARE(countdown->text(), "Starte in (3 sek. )");
 
-    void window()
-    {
-        velkora::test::FakeRuntime runtime;
-        frmAuto w(runtime);
-        QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-        QVERIFY(w.Timer1->timerType() == Qt::PreciseTimer && w.Timer1->interval() == 1000);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTest::mouseDClick(w.windowHandle(), Qt::LeftButton, {}, QPoint(156, 20)); // on a label
-        QVERIFY(w.isVisible());
-        QTest::mouseDClick(w.windowHandle(), Qt::LeftButton, {}, QPoint(3, 30)); // on the margin
-        QVERIFY(!w.isVisible());
+        QCOMPARE(countdown->font(), m_window->font());
+        QCOMPARE(name->font().family(), "Arial");
+        QVERIFY(name->font().bold() && name->font().pointSizeF() == 11.25);
+        QVERIFY(name->alignment() & countdown->alignment() & Qt::AlignHCenter);
+        // Once cut at both ends: "ogrammname, der nicht in die Zeile passt,".
+        QVERIFY(QFontMetrics(name->font()).horizontalAdvance(name->text()) <= name->width());
+        QVERIFY(name->text().endsWith(u'…') && longName.startsWith(name->text().chopped(1)));
+        QCOMPARE(name->toolTip(), longName);
     }
 };
 
