@@ -20,9 +20,9 @@ namespace velkora {
 
 class SessionBus;
 
-// How the started program should show its window. Linux has no general way to
-// ask another program for a minimized window, so the style is passed through
-// (as a hint only) and documented as such.
+// How the started program should show its window. Callers say what they want;
+// Linux has no general way to ask another program for a minimized window, so
+// the start accepts the style and does nothing with it.
 enum class WindowStyle { Normal = 1, MinimizedFocus = 2 };
 
 struct StartResult {

@@ -3,9 +3,10 @@
 // world through. Windows receive a Runtime at construction; tests hand in a
 // fake that records what would have been started or shown.
 //
-// platform/ holds the operating-system side of every service and uses QtCore
-// only. The two services that need widgets (message box, file chooser) are
-// declared here and carried out by the application (app/DesktopRuntime).
+// platform/ holds the operating-system side of every service and uses no
+// widgets (QtCore, QtNetwork, GLib, libsystemd). The services that need
+// widgets (message box, file chooser) are declared here and carried out by the
+// application (app/DesktopRuntime).
 
 #include "platform/AppInfo.h"
 #include "platform/ProcessStart.h"
