@@ -15,8 +15,9 @@ public:
                        const QString &defaultExtension, const QString &title) override;
 };
 
-/// In the first copy: brings the window with this title to the front, or the
-/// window in front of our others when none carries it.
-void raiseWindowTitled(const QString &title);
+/// In the first copy, when a later copy asked: restores, raises and activates
+/// the window the user works in (a modal one first, then the configuration
+/// window, then any of ours), with the later copy's activation token.
+void bringOwnWindowForward(const QString &activationToken);
 
 } // namespace velkora

@@ -2,6 +2,7 @@
 
 #include "config/ModGlobal.h"
 #include "config/ModeFile.h"
+#include "platform/Log.h"
 #include "platform/Runtime.h"
 #include "ui/config/frmConfig.h"
 #include "ui/runner/frmAuto.h"
@@ -25,16 +26,30 @@ QString usageText()
                           "z.B. : Velkora.exe /config");
 }
 
-bool ActivatePreviousInstance(velkora::Runtime &runtime)
+QString notAnsweringText(const QString &title)
+{
+    return title
+        + QStringLiteral(" läuft bereits, antwortet aber nicht.\r\n"
+                         "Bitte beenden Sie das laufende Programm und starten Sie es erneut.");
+}
+
+std::optional<int> ActivatePreviousInstance(velkora::Runtime &runtime)
 {
     if (!runtime.previousInstance())
-        return false;
-    // Our own title goes first, so that the request can only find the
-    // earlier copy's window, never one of ours.
+        return std::nullopt;
+    // Our own title goes first, so that nothing of ours can be taken for the
+    // earlier copy.
     const QString title = runtime.appTitle();
     runtime.setAppTitle(QString());
-    runtime.activateByTitle(title);
-    return true;
+    if (runtime.activateFirstCopy())
+        return 0;
+    // A stopped or hung first copy: without a word the user would see
+    // nothing happen at all.
+    qCWarning(velkora::lcSession, "%ls runs already but did not answer; this copy ends",
+              qUtf16Printable(title));
+    runtime.setAppTitle(runtime.appInfo().baseName);
+    runtime.messageBox(notAnsweringText(title));
+    return 1;
 }
 
 void InitIniPath(const velkora::AppInfo &appInfo)
@@ -51,8 +66,8 @@ void fxAutoProg(velkora::Runtime &runtime)
 
 std::unique_ptr<frmConfig> run(velkora::Runtime &runtime)
 {
-    if (ActivatePreviousInstance(runtime)) {
-        runtime.endProgram();
+    if (const std::optional<int> status = ActivatePreviousInstance(runtime)) {
+        runtime.endProgram(*status);
         return nullptr;
     }
     InitIniPath(runtime.appInfo());

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QSysInfo>
 
 #include <cstdio>
 #include <unistd.h>
@@ -15,17 +16,21 @@ namespace {
 
 // One copy per executable: two installations of the program are two programs,
 // each with its own configuration file, and may run side by side.
+// The host name counts too: a home folder shared over the network holds one
+// lock per machine.
 QString instanceKey(const AppInfo &app)
 {
-    const QByteArray exe = (app.folder + QLatin1Char('/') + app.baseName).toUtf8();
+    const QByteArray exe = (app.folder + QLatin1Char('/') + app.baseName).toUtf8() + '\0'
+        + QSysInfo::machineHostName().toUtf8();
     const QByteArray hash = QCryptographicHash::hash(exe, QCryptographicHash::Sha256).toHex();
     return QStringLiteral("Velkora-") + QString::fromLatin1(hash.left(16));
 }
 
 } // namespace
 
-PlatformRuntime::PlatformRuntime(QStringList arguments)
+PlatformRuntime::PlatformRuntime(QStringList arguments, QString activationToken)
     : m_arguments(std::move(arguments))
+    , m_activationToken(std::move(activationToken))
     , m_appInfo(applicationInfo())
     , m_title(QStringLiteral("Velkora"))
     , m_single(std::make_unique<SingleInstance>(instanceKey(m_appInfo)))
@@ -63,9 +68,9 @@ bool PlatformRuntime::previousInstance()
     return m_single->previousInstance();
 }
 
-void PlatformRuntime::activateByTitle(const QString &title)
+bool PlatformRuntime::activateFirstCopy()
 {
-    m_single->activateByTitle(title);
+    return m_single->activateFirstCopy(m_activationToken);
 }
 
 QString PlatformRuntime::argumentText() const
@@ -78,10 +83,11 @@ void PlatformRuntime::yield()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void PlatformRuntime::endProgram()
+void PlatformRuntime::endProgram(int status)
 {
+    m_single->release();
     std::fflush(nullptr);
-    ::_exit(0);
+    ::_exit(status);
 }
 
 SingleInstance *PlatformRuntime::singleInstance() const

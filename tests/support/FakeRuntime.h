@@ -25,6 +25,7 @@ public:
     AppInfo info {QStringLiteral("/opt/velkora"), QStringLiteral("Velkora"), 1, 1, 0};
     QString arguments;
     bool previous = false;
+    bool firstCopyAnswers = true;
     std::function<StartResult(const QString &)> startAnswer; // default: success
     StartResult sysInfoAnswer; // default: success
     QString nextChosenFile; // empty: cancelled
@@ -34,10 +35,11 @@ public:
     QList<Start> starts;
     QStringList messages;
     QList<ChooseCall> chooseCalls;
-    QStringList activations;
+    int activations = 0;
     int sysInfoStarts = 0;
     int yields = 0;
     int ends = 0;
+    int endStatus = -1; // of the last endProgram()
     QString title = QStringLiteral("Velkora");
 
     StartResult startProgram(const QString &commandText, WindowStyle style) override
@@ -61,7 +63,11 @@ public:
     QString appTitle() const override { return title; }
     void setAppTitle(const QString &t) override { title = t; }
     bool previousInstance() override { return previous; }
-    void activateByTitle(const QString &t) override { activations.append(t); }
+    bool activateFirstCopy() override
+    {
+        ++activations;
+        return firstCopyAnswers;
+    }
     QString argumentText() const override { return arguments; }
     void yield() override
     {
@@ -69,7 +75,11 @@ public:
         if (onYield)
             onYield();
     }
-    void endProgram() override { ++ends; }
+    void endProgram(int status) override
+    {
+        ++ends;
+        endStatus = status;
+    }
 };
 
 } // namespace velkora::test
