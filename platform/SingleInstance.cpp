@@ -28,8 +28,9 @@ namespace velkora {
 namespace {
 
 // The whole of activateFirstCopy(): connecting (with retries), sending, and
-// waiting for the answer.
-constexpr int RequestBudgetMs = 1000;
+// waiting for the answer. A first copy still starting under the load of a
+// login may be slow to answer; only one that stays silent is reported.
+constexpr int RequestBudgetMs = 3000;
 constexpr int ConnectRetryMs = 20;
 // A peer of the first copy has this long to deliver its request.
 constexpr int PeerTimeoutMs = 1000;
@@ -136,9 +137,10 @@ void dropPeer(QLocalSocket *peer)
 
 QString privateRuntimeFolder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    // Cleaned first: lstat() follows a link named with a trailing "/".
+    const QString runtime = QDir::cleanPath(qEnvironmentVariable("XDG_RUNTIME_DIR"));
     if (QDir::isAbsolutePath(runtime) && isOwnFolder(runtime, true))
-        return QDir::cleanPath(runtime);
+        return runtime;
     return privateCacheFolder();
 }
 
@@ -153,8 +155,8 @@ SingleInstance::SingleInstance(const QString &key, QObject *parent, const QStrin
     }
     if (runtimeDir.isEmpty())
         m_runtimeDir = privateRuntimeFolder();
-    else if (isOwnFolder(runtimeDir, true))
-        m_runtimeDir = runtimeDir;
+    else if (isOwnFolder(QDir::cleanPath(runtimeDir), true))
+        m_runtimeDir = QDir::cleanPath(runtimeDir);
     if (m_runtimeDir.isEmpty()) {
         qCWarning(lcSession,
                   "no private folder for the single-copy lock ($XDG_RUNTIME_DIR or "

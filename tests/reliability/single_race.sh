@@ -47,8 +47,7 @@ dir=$work/other socket=$work/other/Velkora-probe.socket && mkdir -m 0700 "$dir"
 await test -S "$socket" && chmod 711 "$work" "$dir" && chmod 777 "$socket"
 other=$(setpriv --reuid=nobody --regid=nogroup --clear-groups bash -c \
     "$(declare -f peer); peer $socket $'activate x\n'" 2>&1)
-chmod 700 "$work" "$dir"
-ours=$(XDG_ACTIVATION_TOKEN=ours timeout 10 "$probe" "$dir")
+chmod 700 "$work" "$dir" && ours=$(XDG_ACTIVATION_TOKEN=ours timeout 10 "$probe" "$dir")
 echo "RESULT single_otheruser: nobody [${other//$'\n'/ }] our later copy [$ours]"
 [ "$other" = $'connected\nanswer: ' ] && [ "$ours" = "second ok" ] &&
     await grep -qx "asked ours" "$dir/first" && ! grep -q "asked x" "$dir/first"
