@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QSysInfo>
 
 #include <cstdio>
 #include <unistd.h>
@@ -16,12 +15,9 @@ namespace {
 
 // One copy per executable: two installations of the program are two programs,
 // each with its own configuration file, and may run side by side.
-// The host name counts too: a home folder shared over the network holds one
-// lock per machine.
 QString instanceKey(const AppInfo &app)
 {
-    const QByteArray exe = (app.folder + QLatin1Char('/') + app.baseName).toUtf8() + '\0'
-        + QSysInfo::machineHostName().toUtf8();
+    const QByteArray exe = (app.folder + QLatin1Char('/') + app.baseName).toUtf8();
     const QByteArray hash = QCryptographicHash::hash(exe, QCryptographicHash::Sha256).toHex();
     return QStringLiteral("Velkora-") + QString::fromLatin1(hash.left(16));
 }
