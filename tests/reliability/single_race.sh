@@ -6,7 +6,7 @@
 set -u
 probe=$1 rounds=${RELIABILITY_ROUNDS:-${2:-1}} work=$(mktemp -d)
 stop() { jobs -p | xargs -r kill -KILL; wait; } 2>/dev/null
-trap 'stop; rm -rf "$work"' EXIT
+trap 'exec 2>/dev/null; stop; rm -rf "$work"' EXIT
 token=$'Größe – a b\n100% %41' encoded=Gr%C3%B6%C3%9Fe%20%E2%80%93%20a%20b%0A100%25%20%2541
 await() { local i; for ((i = 0; i < 400; i++)); do "$@" && return; sleep 0.05; done; false; }
 lines() { [ "$(cat "${@:3}" 2>/dev/null | grep -c "$2")" = "$1" ]; } # <count> <pattern> <files...>
@@ -26,8 +26,8 @@ round() { # <setup>: true when it went as it must
     for c in {0..9}; do "$probe" "$dir" >"$dir/out$c" & pids[c]=$!; done
     await lines 9 '^second ok' "$dir"/out{0..9} && lines 1 '^first' "$dir"/out* || return
     first=$(grep -l '^first' "$dir"/out*) && await lines 9 '^asked $' "$first" || return
-    [ "$1" = silent-peer ] && { peer "$socket" "" >/dev/null & }
-    [ "$1" = garbage-peer ] && peer "$socket" $'hello\n' >/dev/null
+    local text=; [ "$1" = garbage-peer ] && text=$'hello\n' # else the peer keeps silent
+    [[ $1 == *-peer ]] && { (peer "$socket" "$text" >"$dir/peer" &) && await grep -q connected "$dir/peer"; }
     [ "$1" = stopped ] && kill -STOP "${pids[${first##*out}]}"
     answer=$(XDG_ACTIVATION_TOKEN=$token timeout 10 "$probe" "$dir")
     kill -CONT "${pids[${first##*out}]}"
