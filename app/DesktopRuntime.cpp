@@ -1,5 +1,7 @@
 #include "app/DesktopRuntime.h"
 
+#include "ui/config/frmConfig.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputEvent>
@@ -8,8 +10,8 @@
 
 namespace velkora {
 
-DesktopRuntime::DesktopRuntime(QStringList arguments)
-    : PlatformRuntime(std::move(arguments))
+DesktopRuntime::DesktopRuntime(QStringList arguments, QString activationToken)
+    : PlatformRuntime(std::move(arguments), std::move(activationToken))
 {
     // Wayland has no public way in Qt 6.4 to get an activation token for
     // another program, so there the started programs get none.
@@ -61,25 +63,51 @@ QString DesktopRuntime::chooseFile(QObject *owner, const QString &initialFolder,
     return dialog.selectedFiles().constFirst();
 }
 
-void raiseWindowTitled(const QString &title)
+namespace {
+
+QWidget *windowToBringForward()
 {
-    QWidget *target = nullptr;
+    QWidget *modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible())
+        return modal;
+    QWidget *any = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w->isVisible() && w->windowTitle() == title) {
-            target = w;
-            break;
-        }
+        if (!w->isVisible() || (w->windowType() != Qt::Window && w->windowType() != Qt::Dialog))
+            continue;
+        if (qobject_cast<frmConfig *>(w))
+            return w;
+        if (!any)
+            any = w;
     }
-    // In automatic mode the only visible window is the countdown, whose
-    // caption differs from the title: the user still wants to see it.
-    if (!target)
-        target = QApplication::activeModalWidget();
+    return any;
+}
+
+} // namespace
+
+void bringOwnWindowForward(const QString &activationToken)
+{
+    QWidget *target = windowToBringForward();
     if (!target)
         return;
-    if (target->isMinimized())
-        target->showNormal();
+    // A modal window is minimized together with the window it belongs to,
+    // and comes back only with it.
+    QList<QWidget *> chain;
+    for (QWidget *w = target; w; w = w->parentWidget() ? w->parentWidget()->window() : nullptr)
+        chain.prepend(w);
+    for (QWidget *w : chain) {
+        if (w->isMinimized())
+            w->showNormal();
+    }
     target->raise();
+    // On Wayland only a token the compositor issued to the launcher lets a
+    // window take the focus; Qt reads it from the environment and uses it once.
+    const bool withToken = !activationToken.isEmpty()
+        && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (withToken)
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
     target->activateWindow();
+    if (withToken)
+        qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 } // namespace velkora

@@ -12,7 +12,7 @@ namespace velkora {
 /// on "Testen" may take the focus.
 class DesktopRuntime : public PlatformRuntime, private QObject {
 public:
-    explicit DesktopRuntime(QStringList arguments);
+    DesktopRuntime(QStringList arguments, QString activationToken);
 
     void messageBox(const QString &text) override;
     QString chooseFile(QObject *owner, const QString &initialFolder, const QString &filterText,
@@ -24,8 +24,9 @@ private:
     quint64 m_lastUserTime = 0; // X server time of the last key or button event
 };
 
-/// In the first copy: brings the window with this title to the front, or the
-/// window in front of our others when none carries it.
-void raiseWindowTitled(const QString &title);
+/// In the first copy, when a later copy asked: restores, raises and activates
+/// the window the user works in (a modal one first, then the configuration
+/// window, then any of ours), with the later copy's activation token.
+void bringOwnWindowForward(const QString &activationToken);
 
 } // namespace velkora

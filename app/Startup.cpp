@@ -27,16 +27,29 @@ QString usageText()
                           "z.B. : Velkora.exe /config");
 }
 
-bool ActivatePreviousInstance(velkora::Runtime &runtime)
+QString notAnsweringText(const QString &title)
+{
+    return title
+        + QStringLiteral(" läuft bereits, antwortet aber nicht.\r\n"
+                         "Bitte beenden Sie das laufende Programm und starten Sie es erneut.");
+}
+
+std::optional<int> ActivatePreviousInstance(velkora::Runtime &runtime)
 {
     if (!runtime.previousInstance())
-        return false;
-    // Our own title goes first, so that the request can only find the
-    // earlier copy's window, never one of ours.
+        return std::nullopt;
+    // Our own title goes first, so that nothing of ours can be taken for the
+    // earlier copy.
     const QString title = runtime.appTitle();
     runtime.setAppTitle(QString());
-    runtime.activateByTitle(title);
-    return true;
+    if (runtime.activateFirstCopy())
+        return 0;
+    // A stopped or hung first copy: without a word the user would see
+    // nothing happen at all.
+    qCWarning(velkora::lcSession, "%ls runs already but does not answer", qUtf16Printable(title));
+    runtime.setAppTitle(runtime.appInfo().baseName);
+    runtime.messageBox(notAnsweringText(title));
+    return 1;
 }
 
 // Beside the executable where it is or may be kept there; otherwise (a
@@ -56,8 +69,8 @@ void fxAutoProg(velkora::Runtime &runtime)
 
 std::unique_ptr<frmConfig> run(velkora::Runtime &runtime)
 {
-    if (ActivatePreviousInstance(runtime)) {
-        runtime.endProgram();
+    if (const std::optional<int> status = ActivatePreviousInstance(runtime)) {
+        runtime.endProgram(*status);
         return nullptr;
     }
     InitIniPath(runtime.appInfo());

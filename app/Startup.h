@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class frmConfig;
 namespace velkora {
@@ -23,8 +24,13 @@ Mode modeOf(const QString &argumentText);
 /// The usage message of "/?".
 QString usageText();
 
-/// True when an earlier copy runs; it has then been asked to come to the front.
-bool ActivatePreviousInstance(velkora::Runtime &runtime);
+/// The report of a second copy whose first copy did not answer.
+QString notAnsweringText(const QString &title);
+
+/// Set (true) when an earlier copy runs: it has then been asked to come to
+/// the front, and the value is the exit status for this copy, 0 when the
+/// first copy answered, else non-zero after a report to the user.
+std::optional<int> ActivatePreviousInstance(velkora::Runtime &runtime);
 
 /// IniFilePath = the executable's folder, "/", its base name, ".ini"; for a
 /// folder that keeps no configuration (a package in /usr) the same name in

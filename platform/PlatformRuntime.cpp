@@ -26,8 +26,9 @@ QString instanceKey(const AppInfo &app)
 
 } // namespace
 
-PlatformRuntime::PlatformRuntime(QStringList arguments)
+PlatformRuntime::PlatformRuntime(QStringList arguments, QString activationToken)
     : m_arguments(std::move(arguments))
+    , m_activationToken(std::move(activationToken))
     , m_appInfo(applicationInfo())
     , m_title(QStringLiteral("Velkora"))
     , m_single(std::make_unique<SingleInstance>(instanceKey(m_appInfo)))
@@ -65,9 +66,9 @@ bool PlatformRuntime::previousInstance()
     return m_single->previousInstance();
 }
 
-void PlatformRuntime::activateByTitle(const QString &title)
+bool PlatformRuntime::activateFirstCopy()
 {
-    m_single->activateByTitle(title);
+    return m_single->activateFirstCopy(m_activationToken);
 }
 
 bool PlatformRuntime::loginStartEnabled()
@@ -95,13 +96,16 @@ void PlatformRuntime::yield()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void PlatformRuntime::endProgram()
+void PlatformRuntime::endProgram(int status)
 {
-    // The last starts still get their scopes, and an activatable entry that
-    // waits for the bus its start.
+    // The lock goes first: a copy started meanwhile becomes the first copy
+    // instead of waiting for an answer that never comes. Then the last starts
+    // still get their scopes, and an activatable entry that waits for the bus
+    // its start.
+    m_single->release();
     m_starter.finish();
     std::fflush(nullptr);
-    ::_exit(0);
+    ::_exit(status);
 }
 
 SingleInstance *PlatformRuntime::singleInstance() const

@@ -13,7 +13,9 @@ class SingleInstance;
 /// it and adds the message box and the file chooser.
 class PlatformRuntime : public Runtime {
 public:
-    explicit PlatformRuntime(QStringList arguments);
+    /// arguments: the program's own, as given (argv[0] first); activationToken:
+    /// XDG_ACTIVATION_TOKEN or DESKTOP_STARTUP_ID as this process found them.
+    PlatformRuntime(QStringList arguments, QString activationToken);
     ~PlatformRuntime() override;
 
     StartResult startProgram(const QString &commandText, WindowStyle style) override;
@@ -22,12 +24,12 @@ public:
     QString appTitle() const override;
     void setAppTitle(const QString &title) override;
     bool previousInstance() override;
-    void activateByTitle(const QString &title) override;
+    bool activateFirstCopy() override;
     bool loginStartEnabled() override;
     bool setLoginStart(bool on, QString *error) override;
     QString argumentText() const override;
     void yield() override;
-    void endProgram() override;
+    void endProgram(int status) override;
 
     /// The single-copy guard; in the first copy it reports activation requests.
     SingleInstance *singleInstance() const;
@@ -37,6 +39,7 @@ public:
 
 private:
     QStringList m_arguments;
+    QString m_activationToken;
     AppInfo m_appInfo;
     QString m_title;
     std::unique_ptr<SingleInstance> m_single;

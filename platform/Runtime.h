@@ -42,8 +42,9 @@ public:
 
     /// True when another copy of this executable runs for this user.
     virtual bool previousInstance() = 0;
-    /// Asks the first copy to bring the window with this title to the front.
-    virtual void activateByTitle(const QString &title) = 0;
+    /// Asks the first copy to bring its own visible window forward, whatever
+    /// that window's caption; false when it did not answer.
+    virtual bool activateFirstCopy() = 0;
 
     /// True when the user's login start entry starts this program.
     virtual bool loginStartEnabled() = 0;
@@ -57,10 +58,11 @@ public:
     /// Handles every waiting window event before it returns.
     virtual void yield() = 0;
 
-    /// Ends the process at once: no handler runs, nothing is written. The real
-    /// runtime never returns from it; a test's fake records the call and
-    /// returns, so every caller returns right after it.
-    virtual void endProgram() = 0;
+    /// Ends the process at once with this exit status: no handler runs,
+    /// nothing is written but the removal of the single-copy lock and socket.
+    /// The real runtime never returns from it; a test's fake records the call
+    /// and returns, so every caller returns right after it.
+    virtual void endProgram(int status = 0) = 0;
 };
 
 } // namespace velkora

@@ -1,5 +1,7 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/Log.h"
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,12 +10,12 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 #include <sys/socket.h>
@@ -25,9 +27,10 @@ namespace velkora {
 
 namespace {
 
-// The whole of activateByTitle(): connecting (with retries), sending, and
-// waiting for the answer.
-constexpr int RequestBudgetMs = 1000;
+// The whole of activateFirstCopy(): connecting (with retries), sending, and
+// waiting for the answer. A first copy still starting under the load of a
+// login may be slow to answer; only one that stays silent is reported.
+constexpr int RequestBudgetMs = 3000;
 constexpr int ConnectRetryMs = 20;
 // A peer of the first copy has this long to deliver its request.
 constexpr int PeerTimeoutMs = 1000;
@@ -39,28 +42,44 @@ constexpr qint64 BrokenLockAgeMs = 5000;
 const QByteArray RequestVerb = QByteArrayLiteral("activate ");
 const QByteArray Acknowledgement = QByteArrayLiteral("ok\n");
 
-bool isPrivateFolder(const QString &path)
+// A folder that no one else can change or swap: a real folder (lstat: no
+// symbolic link), ours, writable by no one else; the last one of a path is
+// also closed to reading (0700).
+bool isOwnFolder(const QString &path, bool closed, bool followLink = false)
 {
-    if (path.isEmpty())
-        return false;
+    const QByteArray native = QFile::encodeName(path);
     struct stat st { };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if ((followLink ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st)) != 0)
         return false;
-    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    return closed ? (st.st_mode & 0777) == 0700 : (st.st_mode & 022) == 0;
 }
 
-QString privateRuntimeFolder(const QString &requested)
+// Never a name in a shared folder such as /tmp, which another user could
+// create first and so switch the guard off. The home folder itself may be
+// reached through a link (/home -> /var/home); below it nothing may.
+QString privateCacheFolder()
 {
-    const QString candidate
-        = requested.isEmpty() ? qEnvironmentVariable("XDG_RUNTIME_DIR") : requested;
-    if (isPrivateFolder(candidate))
-        return QDir(candidate).absolutePath();
-    // Qt hands back $XDG_RUNTIME_DIR unchecked in some cases, so its answer is
-    // checked like any other.
-    const QString fallback = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (isPrivateFolder(fallback))
-        return QDir(fallback).absolutePath();
-    return {};
+    const QString home = QDir::cleanPath(QDir::homePath());
+    const QString below = home.endsWith(QLatin1Char('/')) ? home : home + QLatin1Char('/');
+    QString base = QDir::cleanPath(qEnvironmentVariable("XDG_CACHE_HOME"));
+    if (!QDir::isAbsolutePath(base) || !base.startsWith(below))
+        base = below + QLatin1String(".cache");
+    if (!isOwnFolder(home, false, true))
+        return {};
+    const QStringList steps = (base + QLatin1String("/velkora"))
+                                  .mid(below.size())
+                                  .split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString path = home == QLatin1String("/") ? QString() : home;
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        path += QLatin1Char('/') + steps.at(i);
+        if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
+            return {};
+        if (!isOwnFolder(path, i == steps.size() - 1))
+            return {};
+    }
+    return path;
 }
 
 bool isPlainName(const QString &key)
@@ -84,11 +103,10 @@ int remainingMs(const QDeadlineTimer &deadline)
     return static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
 }
 
-// The title travels percent-encoded, so that any text (blanks, line breaks,
-// NUL) fits in one line.
-QByteArray encodeRequest(const QString &title)
+// The token travels percent-encoded, so that any text fits in one line.
+QByteArray encodeRequest(const QString &activationToken)
 {
-    return RequestVerb + title.toUtf8().toPercentEncoding() + '\n';
+    return RequestVerb + activationToken.toUtf8().toPercentEncoding() + '\n';
 }
 
 std::optional<QString> decodeRequest(const QByteArray &line)
@@ -103,10 +121,10 @@ std::optional<QString> decodeRequest(const QByteArray &line)
     if (!plain)
         return std::nullopt;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString title = utf8(QByteArray::fromPercentEncoding(encoded));
+    const QString token = utf8(QByteArray::fromPercentEncoding(encoded));
     if (utf8.hasError())
         return std::nullopt;
-    return title;
+    return token;
 }
 
 void dropPeer(QLocalSocket *peer)
@@ -117,30 +135,50 @@ void dropPeer(QLocalSocket *peer)
 
 } // namespace
 
+QString privateRuntimeFolder()
+{
+    // Cleaned first: lstat() follows a link named with a trailing "/".
+    const QString runtime = QDir::cleanPath(qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    if (QDir::isAbsolutePath(runtime) && isOwnFolder(runtime, true))
+        return runtime;
+    return privateCacheFolder();
+}
+
 SingleInstance::SingleInstance(const QString &key, QObject *parent, const QString &runtimeDir)
     : QObject(parent)
     , m_key(key)
 {
     if (!isPlainName(key)) {
-        qWarning("SingleInstance: unusable key \"%ls\"; more than one copy may run",
-                 qUtf16Printable(key));
+        qCWarning(lcSession, "unusable single-copy key \"%ls\"; more than one copy may run",
+                  qUtf16Printable(key));
         return;
     }
-    m_runtimeDir = privateRuntimeFolder(runtimeDir);
+    if (runtimeDir.isEmpty())
+        m_runtimeDir = privateRuntimeFolder();
+    else if (isOwnFolder(QDir::cleanPath(runtimeDir), true))
+        m_runtimeDir = QDir::cleanPath(runtimeDir);
     if (m_runtimeDir.isEmpty()) {
-        qWarning("SingleInstance: no private runtime folder (owned by this user, mode 0700); "
-                 "more than one copy may run");
+        qCWarning(lcSession,
+                  "no private folder for the single-copy lock ($XDG_RUNTIME_DIR or "
+                  "~/.cache/velkora: ours, mode 0700, no link); more than one copy "
+                  "may run");
         return;
     }
     if (QFile::encodeName(socketPath()).size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
-        qWarning("SingleInstance: socket path too long, a later copy cannot reach this one: %ls",
-                 qUtf16Printable(socketPath()));
+        qCWarning(lcSession, "socket path too long, a later copy cannot reach this one: %ls",
+                  qUtf16Printable(socketPath()));
 }
 
 SingleInstance::~SingleInstance()
 {
+    release();
+}
+
+void SingleInstance::release()
+{
     // The socket goes before the lock, so that a copy that takes the lock
-    // next never has its fresh socket removed by us.
+    // next never has its fresh socket removed by us. Closing the server
+    // removes its socket file; dropping the lock removes the lock file.
     m_server.reset();
     m_lock.reset();
 }
@@ -166,8 +204,8 @@ bool SingleInstance::previousInstance()
         m_role = Role::Second;
         return true;
     }
-    qWarning("SingleInstance: cannot create %ls; more than one copy may run",
-             qUtf16Printable(lockPath()));
+    qCWarning(lcSession, "cannot create %ls; more than one copy may run",
+              qUtf16Printable(lockPath()));
     m_role = Role::Unguarded;
     return false;
 }
@@ -184,9 +222,12 @@ bool SingleInstance::removeBrokenLock()
         QString appName;
         if (m_lock->getLockInfo(&pid, &hostName, &appName))
             return false;
+        // Qt reads a modification time of 0 (the epoch) as none at all.
         const QFileInfo info(lockPath());
+        const QDateTime modified = info.lastModified();
         return info.exists()
-            && qAbs(info.lastModified().msecsTo(QDateTime::currentDateTime())) > BrokenLockAgeMs;
+            && (!modified.isValid()
+                || qAbs(modified.msecsTo(QDateTime::currentDateTime())) > BrokenLockAgeMs);
     };
     if (m_lock->error() != QLockFile::LockFailedError || !isBroken())
         return false;
@@ -206,8 +247,8 @@ void SingleInstance::listen()
     // socket, and the folder is private anyway.
     QLocalServer::removeServer(socketPath());
     if (!m_server->listen(socketPath())) {
-        qWarning("SingleInstance: cannot listen on %ls: %ls", qUtf16Printable(socketPath()),
-                 qUtf16Printable(m_server->errorString()));
+        qCWarning(lcSession, "cannot listen on %ls: %ls", qUtf16Printable(socketPath()),
+                  qUtf16Printable(m_server->errorString()));
         m_server.reset();
         return;
     }
@@ -241,27 +282,26 @@ void SingleInstance::readRequest(QLocalSocket *peer)
             dropPeer(peer);
         return;
     }
-    const std::optional<QString> title = decodeRequest(peer->readLine(MaxRequestBytes));
-    if (!title) {
+    const std::optional<QString> token = decodeRequest(peer->readLine(MaxRequestBytes));
+    if (!token) {
         dropPeer(peer);
         return;
     }
     disconnect(peer, &QLocalSocket::readyRead, this, nullptr);
     peer->write(Acknowledgement);
     peer->disconnectFromServer();
-    Q_EMIT activationRequested(*title);
+    Q_EMIT activationRequested(*token);
 }
 
-bool SingleInstance::activateByTitle(const QString &title)
+bool SingleInstance::activateFirstCopy(const QString &activationToken)
 {
     // The lock holder would be asking itself and could not answer while waiting.
     if (m_runtimeDir.isEmpty() || m_role == Role::First)
         return false;
-    const QByteArray request = encodeRequest(title);
-    if (request.size() > MaxRequestBytes) {
-        qWarning("SingleInstance: title too long to send");
-        return false;
-    }
+    QByteArray request = encodeRequest(activationToken);
+    // A token this long is no token; the request goes without it.
+    if (request.size() > MaxRequestBytes)
+        request = encodeRequest(QString());
     const QDeadlineTimer deadline(RequestBudgetMs);
     QLocalSocket socket;
     // The first copy takes the lock before it listens, so a missing or
@@ -277,7 +317,7 @@ bool SingleInstance::activateByTitle(const QString &title)
             static_cast<unsigned long>(std::min(ConnectRetryMs, remainingMs(deadline))));
     }
     if (!peerIsSameUser(socket.socketDescriptor())) {
-        qWarning("SingleInstance: %ls belongs to another user", qUtf16Printable(socketPath()));
+        qCWarning(lcSession, "%ls belongs to another user", qUtf16Printable(socketPath()));
         return false;
     }
     socket.write(request);

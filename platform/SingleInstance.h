@@ -1,7 +1,7 @@
 #pragma once
-// One copy per user and per executable. A lock file in the user's private
-// runtime folder decides which copy is first; only the lock holder listens on
-// a local socket, over which later copies ask it to bring a window to the front.
+// One copy per user and per executable. A lock file in a folder that only this
+// user can write decides which copy is first; only the lock holder listens on
+// a local socket, over which later copies ask it to bring its window forward.
 
 #include <QObject>
 #include <QString>
@@ -13,11 +13,18 @@ class QLocalSocket;
 
 namespace velkora {
 
+/// The folder for the lock and the socket: $XDG_RUNTIME_DIR when it is a
+/// private folder of ours (a real folder, owned by us, mode 0700), else
+/// "velkora" in $XDG_CACHE_HOME or ~/.cache, created 0700 where missing, with
+/// every folder from the home folder down owned by us, no symbolic link and
+/// writable by no one else. Empty when neither can be had.
+QString privateRuntimeFolder();
+
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
     /// key names this executable (e.g. a hash of its resolved path);
-    /// runtimeDir defaults to $XDG_RUNTIME_DIR (or Qt's runtime location).
+    /// runtimeDir (checked like $XDG_RUNTIME_DIR) defaults to privateRuntimeFolder().
     explicit SingleInstance(const QString &key, QObject *parent = nullptr,
                             const QString &runtimeDir = QString());
     ~SingleInstance() override;
@@ -26,9 +33,14 @@ public:
     /// lock and starts listening for activation requests.
     bool previousInstance();
 
-    /// Asks the first copy to bring the window with this title to the front and
-    /// waits (briefly) for its acknowledgement. False when no first copy answered.
-    bool activateByTitle(const QString &title);
+    /// Asks the first copy to bring its own window forward, handing it this
+    /// copy's activation token (may be empty), and waits briefly for its
+    /// acknowledgement. False when no first copy answered.
+    bool activateFirstCopy(const QString &activationToken);
+
+    /// In the first copy: stops listening and removes the socket, then the
+    /// lock, so that the next start finds a clean folder.
+    void release();
 
     /// Where the lock file and the socket live; empty when no private
     /// runtime folder was found (the guard is then off).
@@ -36,8 +48,8 @@ public:
     QString socketPath() const;
 
 Q_SIGNALS:
-    /// In the first copy: a later copy asked for the window with this title.
-    void activationRequested(const QString &title);
+    /// In the first copy: a later copy asked for our window, with its token.
+    void activationRequested(const QString &activationToken);
 
 private:
     enum class Role { Undecided, First, Second, Unguarded };

@@ -1,18 +1,15 @@
+#include "app/DesktopRuntime.h"
 #include "app/Startup.h"
 #include "config/ModGlobal.h"
-#include "config/ModeFile.h"
 #include "config/ProgramTable.h"
 #include "tests/support/FakeRuntime.h"
 #include "ui/config/frmConfig.h"
 
-#include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 using Startup::Mode;
-using velkora::test::FakeRuntime;
+enum class Earlier { None, Answers, Silent }; // a copy that runs already
 
 class tst_Startup : public QObject {
     Q_OBJECT
@@ -39,67 +36,74 @@ private Q_SLOTS:
     void formLoad_data()
     {
         QTest::addColumn<QString>("arguments");
-        QTest::addColumn<bool>("previous");
-        QTest::addColumn<bool>("readsFile");
+        QTest::addColumn<Earlier>("earlier");
         QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QString>("caption"); // set in configuration mode only
-        QTest::addColumn<int>("ends");
+        QTest::addColumn<int>("status"); // of the end of the program; -1: runs on
         QTest::addColumn<int>("starts");
-        const QString usage = "Zum Konfigurieren starten Sie das Programm mit /config\r\nz.B. : "
-                              "Velkora.exe /config";
+        const QStringList none, usage {Startup::usageText()};
+        row("second copy", QString("/config"), Earlier::Answers, none, 0, 0);
+        row("second copy, the first does not answer", QString("/config"), Earlier::Silent,
+            QStringList {Startup::notAnsweringText("Velkora")}, 1, 0);
+        row("usage reads, then tells", QString("/?"), Earlier::None, usage, 0, 0);
+        row("configuration", QString("/Config"), Earlier::None, none, -1, 0);
+        row("automatic runs the table", QString(), Earlier::None, none, 0, 1);
+    }
+    void formLoad()
+    {
+        QFETCH(Earlier, earlier);
+        QFETCH(int, status);
+        velkora::resetProgramTable();
+        ModGlobal::IniFilePath.clear();
+        QTemporaryDir dir;
+        QFile ini(dir.filePath("Tool.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly)
+                && ini.write("[0]\nDATEI=/bin/true\n[2]\nDATEI=/bin/false\n") && ini.flush());
+        velkora::test::FakeRuntime runtime;
+        runtime.info = {dir.path(), "Tool", 1, 1, 0};
+        QFETCH(QString, arguments);
+        runtime.arguments = arguments;
+        runtime.previous = earlier != Earlier::None;
+        runtime.firstCopyAnswers = earlier == Earlier::Answers;
+
+        if (earlier == Earlier::Silent) // and on standard error
+            QTest::ignoreMessage(QtWarningMsg, "Velkora runs already but does not answer");
+        const std::unique_ptr<frmConfig> window = Startup::run(runtime);
+
         // A second copy ends before it reads anything, whatever the mode.
-        row("second copy", QString("/config"), true, false, QStringList(), QString(), 1, 0);
-        row("usage reads, then tells", QString("/?"), false, true, QStringList {usage}, QString(),
-            1, 0);
-        row("configuration", QString("/Config"), false, true, QStringList(), QString("Tool"), 0, 0);
-        row("automatic runs the table", QString(), false, true, QStringList(), QString(), 1, 1);
+        QCOMPARE(std::pair(ModGlobal::IniFilePath, velkora::EntryCount),
+                 runtime.previous ? std::pair(QString(), 0) : std::pair(ini.fileName(), 2));
+        // A report that the first copy does not answer is titled with the executable's name.
+        QCOMPARE(runtime.title, QStringList({"Velkora", "", "Tool"})[int(earlier)]);
+        QTEST(runtime.messages, "messages");
+        QCOMPARE(std::tuple(runtime.activations, runtime.ends, runtime.endStatus),
+                 std::tuple(int(runtime.previous), status < 0 ? 0 : 1, status));
+        QTEST(int(runtime.starts.size()), "starts");
+        // Only configuration mode builds its window, captioned with the executable's name.
+        QCOMPARE(window ? window->windowTitle() : QString(), status < 0 ? "Tool" : "");
+        QCOMPARE(window ? window->listEntries().size() : 0, status < 0 ? 2 : 0); // filled
     }
-    void formLoad();
+
+    // The usage message as the user sees it: titled, no icon, only OK, two lines.
+    void usageMessageBox()
+    {
+        velkora::DesktopRuntime runtime({}, {});
+        QStringList seen; // title, text, icon, buttons
+        QTimer::singleShot(0, this, [&seen] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                seen = {box->windowTitle(), box->text(), QString::number(box->icon()),
+                        QString::number(box->standardButtons())};
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        runtime.messageBox(Startup::usageText());
+        QCOMPARE(
+            seen,
+            QStringList({"Velkora",
+                         "Zum Konfigurieren starten Sie das Programm mit /config\nz.B. : "
+                         "Velkora.exe /config",
+                         QString::number(QMessageBox::NoIcon), QString::number(QMessageBox::Ok)}));
+    }
 };
-
-void tst_Startup::formLoad()
-{
-    QFETCH(QString, arguments);
-    QFETCH(bool, previous);
-    QFETCH(bool, readsFile);
-    QFETCH(QString, caption);
-
-    velkora::resetProgramTable();
-    ModGlobal::IniFilePath.clear();
-    QTemporaryDir dir;
-    FakeRuntime runtime;
-    runtime.info.folder = dir.path();
-    runtime.info.baseName = "Tool";
-    runtime.arguments = arguments;
-    runtime.previous = previous;
-    QFile ini(dir.filePath("Tool.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[0]\nDATEI=/bin/true\nName=Wahr\nZEIT=0\n[2]\nDATEI=/bin/false\n");
-    ini.close();
-    // Only keeps a broken runner from hanging the test run.
-    QTimer guard;
-    connect(&guard, &QTimer::timeout, this, [] {
-        if (QWidget *modal = QApplication::activeModalWidget())
-            modal->close();
-    });
-    guard.start(10000);
-
-    const std::unique_ptr<frmConfig> window = Startup::run(runtime);
-
-    QCOMPARE(ModGlobal::IniFilePath, readsFile ? dir.filePath("Tool.ini") : QString());
-    QCOMPARE(velkora::EntryCount, readsFile ? 2 : 0);
-    QCOMPARE(runtime.activations, previous ? QStringList {"Velkora"} : QStringList());
-    QCOMPARE(runtime.title, previous ? QString() : QString("Velkora"));
-    QTEST(runtime.messages, "messages");
-    QTEST(runtime.ends, "ends");
-    QTEST(int(runtime.starts.size()), "starts");
-    QCOMPARE(bool(window), !caption.isEmpty()); // only configuration mode builds it
-    if (window) {
-        QCOMPARE(window->windowTitle(), caption);
-        QCOMPARE(window->listEntries(),
-                 QList<ModeFile::ListEntry>({{"/bin/true", "Wahr", "0"}, {"/bin/false", {}, {}}}));
-    }
-}
 
 QTEST_MAIN(tst_Startup)
 #include "tst_Startup.moc"

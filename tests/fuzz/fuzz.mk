@@ -3,13 +3,14 @@
 #                                 in build-fuzz/ (clang); fails on a crash or mismatch
 #                                 (libFuzzer stops at the first finding)
 #   make reliability-full         the long reliability runs that give the figures
-#                                 (1000 kills, 200 race rounds, 100 killed first
-#                                 copies, disk-full sweep, start stalls), in build/
+#                                 (1000 kills, 50 rounds of the single-copy setups
+#                                 and another user's attempt, disk-full sweep, start
+#                                 stalls), in build/
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 RELIABILITY_BUILD ?= $(BUILD)
 KILLS ?= 1000
-ROUNDS ?= 200
+ROUNDS ?= 50
 
 .PHONY: fuzz fuzz-build reliability-full
 

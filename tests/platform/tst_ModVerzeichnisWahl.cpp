@@ -54,7 +54,7 @@ private Q_SLOTS:
             QTest::keyClicks(QApplication::focusWidget(), typed);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         });
-        velkora::DesktopRuntime runtime {QStringList()};
+        velkora::DesktopRuntime runtime {QStringList(), QString()};
         const QString chosen = ModVerzeichnisWahl::ChooseFile(runtime, nullptr, dir.path(),
                                                               "Alle Dateien|*.*", ".txt", {});
         QTEST(QDir(dir.path()).relativeFilePath(chosen), "chosen");

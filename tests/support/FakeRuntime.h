@@ -25,6 +25,7 @@ public:
     AppInfo info {QStringLiteral("/opt/velkora"), QStringLiteral("Velkora"), 1, 1, 0};
     QString arguments;
     bool previous = false;
+    bool firstCopyAnswers = true;
     std::function<StartResult(const QString &)> startAnswer; // default: success
     StartResult sysInfoAnswer; // default: success
     QString nextChosenFile; // empty: cancelled
@@ -35,9 +36,11 @@ public:
     // What the code under test did.
     QList<Start> starts;
     QList<ChooseCall> chooseCalls;
-    QStringList messages, activations;
+    QStringList messages;
     QList<bool> loginStartCalls;
+    int activations = 0;
     int sysInfoStarts = 0, ends = 0;
+    int endStatus = -1; // of the last endProgram()
     QString title = QStringLiteral("Velkora");
 
     StartResult startProgram(const QString &commandText, WindowStyle style) override
@@ -61,7 +64,11 @@ public:
     QString appTitle() const override { return title; }
     void setAppTitle(const QString &t) override { title = t; }
     bool previousInstance() override { return previous; }
-    void activateByTitle(const QString &t) override { activations.append(t); }
+    bool activateFirstCopy() override
+    {
+        ++activations;
+        return firstCopyAnswers;
+    }
     bool loginStartEnabled() override { return loginStart; }
     bool setLoginStart(bool on, QString *error) override
     {
@@ -74,7 +81,11 @@ public:
     }
     QString argumentText() const override { return arguments; }
     void yield() override { onYield(); }
-    void endProgram() override { ++ends; }
+    void endProgram(int status) override
+    {
+        ++ends;
+        endStatus = status;
+    }
 };
 
 } // namespace velkora::test
