@@ -1,131 +1,159 @@
 #include "config/ModGlobal.h"
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
+#include "platform/NativePath.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
-using velkora::EntryCount;
-using velkora::ProgramTable;
+#include <sys/stat.h>
+#include <unistd.h>
+
+using Entries = QList<ModeFile::ListEntry>;
 
 class tst_ModeFile : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    static void row(const char *name, const auto &...v) { (QTest::newRow(name) << ... << v); }
-    static void writeFile(const QByteArray &content)
+    // The INI layer's own file access gives the bytes back as they are, path bytes included.
+    static QByteArray readFile()
     {
-        QFile f(ModGlobal::IniFilePath);
-        QVERIFY(content.isNull()
-                || (f.open(QIODevice::WriteOnly) && f.write(content) == content.size()));
+        velkora::IniDocument file;
+        return velkora::readIniFile(ModGlobal::IniFilePath, file).ok() ? file.toBytes() : "";
     }
-    // Sections 0 to upTo as the save writes them; blank lines are the INI layer's affair.
-    static QStringList sections(const QStringList &entries, int upTo = 30)
+    static bool writeFile(const QByteArray &bytes, int mode = 0644)
     {
-        QStringList lines;
+        const QString &path = ModGlobal::IniFilePath;
+        return velkora::writeIniFile(path, velkora::IniDocument::fromBytes(bytes)).ok()
+            && ::chmod(velkora::pathToNative(path), mode_t(mode)) == 0;
+    }
+    static Entries loadEntries()
+    {
+        velkora::resetProgramTable();
+        ModeFile::LoadProgramTable();
+        return ModeFile::ProgramListEntries();
+    }
+    // Sections 0 to upTo as the save writes them into a new file.
+    static QByteArray sections(const Entries &entries, int upTo = 30)
+    {
+        QString text;
         for (int i = 0; i <= upTo; ++i) {
-            const QStringList e = entries.value(i, "||").split('|');
-            lines << QString("[%1]").arg(i) << "DATEI=" + e[0] << "Name=" + e[1] << "ZEIT=" + e[2];
+            const ModeFile::ListEntry e = entries.value(i);
+            text += QString("[%1]\nDATEI=%2\nName=%3\nZEIT=%4\n")
+                        .arg(i)
+                        .arg(e.path, e.name, e.seconds);
         }
-        return lines;
+        return text.toUtf8();
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        velkora::resetProgramTable();
-        ModGlobal::IniFilePath = m_dir.filePath("Velkora.ini");
-        QFile::remove(ModGlobal::IniFilePath);
-    }
+    void init() { ModGlobal::IniFilePath = m_dir.filePath("Velkora.ini"); }
 
-    void load_data()
+    // Hand-written files through load, "/config", "Exit" without edits and the next load.
+    void roundTrip_data()
     {
-        QTest::addColumn<QByteArray>("file"); // null: no file at all
+        QTest::addColumn<QByteArray>("folder"); // as the system names it; empty: the test's own
+        QTest::addColumn<QByteArray>("content"); // null: no file
         QTest::addColumn<int>("entryCount");
-        QTest::addColumn<QStringList>("list"); // the list lines of the filled slots
-        QTest::addColumn<QString>("slot0"); // path|name|seconds, "-" where unset
-        row("no file", QByteArray(), 0, QStringList(), QString("-|-|-"));
-        row("gaps keep slot numbers",
-            QByteArray("[1]\nDATEI=C:\\A.EXE\nZEIT=5\n[4]\nDATEI=/b "
-                       "c/d\nName=B\nZEIT=-3\n[6]\nDATEI=/e\nName=E\n"),
-            3, QStringList {"C:\\A.EXE||5", "/b c/d|B|-3", "/e|E|"}, QString("-|-|-"));
-        row("empty path does not count", QByteArray("[0]\nDATEI=\nNAME=Nur Name\nZEIT=7\n"), 0,
-            QStringList(), QString("-|Nur Name|7"));
-        row("seconds abc", QByteArray("[0]\nDATEI=/a\nZEIT=abc\n"), 1, QStringList {"/a||"},
-            QString("/a|-|-"));
-        row("seconds with blanks", QByteArray("[0]\nDATEI=/a\nZEIT= 15 \n"), 1,
-            QStringList {"/a||15"}, QString("/a|-|15"));
-        row("seconds beyond 32 bits", QByteArray("[0]\nDATEI=/a\nZEIT=99999999999\n"), 1,
-            QStringList {"/a||"}, QString("/a|-|-"));
-        row("name key in any case",
-            QByteArray("[0]\nDATEI=/ä\nname=klein\n[1]\nDATEI=/b\nNAME=GROSS\n"), 2,
-            QStringList {"/ä|klein|", "/b|GROSS|"}, QString("/ä|klein|-"));
-        row("section 31 is not read", QByteArray("[30]\nDATEI=/last\n[31]\nDATEI=/beyond\n"), 1,
-            QStringList {"/last||"}, QString("-|-|-"));
-        row("garbage", QByteArray("\x01\x02[0\nDATEI\n==\n\xff\xfe"), 0, QStringList(),
-            QString("-|-|-"));
+        QTest::addColumn<Entries>("entries");
+        const auto row = [](const char *name, const QByteArray &content, int count,
+                            const Entries &entries, const QByteArray &folder = {}) {
+            QTest::newRow(name) << folder << content << count << entries;
+        };
+        QFile data;
+        const auto sample = [&](const char *name) {
+            data.setFileName(qEnvironmentVariable("VELKORA_TEST_DATA") + '/' + name);
+            return data.open(QIODevice::ReadOnly) ? data.readAll() : QByteArray("missing sample");
+        };
+        // Once cut at the pipe and spilled into Name and ZEIT.
+        row("command with a pipe", "[0]\nDATEI=sh -c 'ls | wc -l'\nName=Zählen\nZEIT=5\n", 1,
+            {{"sh -c 'ls | wc -l'", "Zählen", "5"}});
+        // Once read back as /opt/My App/tool" "x y.
+        row("quoted program with a quoted argument", "[0]\nDATEI=\"/opt/My App/tool\" \"x y\"\n", 1,
+            {{"\"/opt/My App/tool\" \"x y\"", {}, {}}});
+        row("quoted path, | in a name, name key in capitals",
+            "[0]\r\nDATEI=\"/opt/My App/tool\"\r\nNAME=Tool|Beta\r\nZEIT= 15 \r\n", 1,
+            {{"/opt/My App/tool", "Tool|Beta", "15"}});
+        row("umlauts beside a Windows-1252 byte", sample("utf8_beside_cp1252.ini"), 1,
+            {{"/opt/Grüße", "Büro €", "10"}});
+        row("UTF-16BE", sample("utf16be.ini"), 1, {{"/opt/Käfer", "𝄞", "3"}});
+        row("UTF-16LE of odd length", sample("utf16le_odd.ini"), 1, {{"/opt/Käfer", {}, {}}});
+        row("lone CR ends a line", "[0]\rDATEI=/a\rb\rZEIT=2,5\r", 1, {{"/a", {}, "2"}});
+        row("folder name that is not UTF-8", "[0]\nDATEI=/a\n", 1, {{"/a", {}, {}}}, "app-\xFF");
+        row("no file", QByteArray(), 0, {});
+        row("gaps keep slot numbers, bad seconds stay unset",
+            "[1]\nDATEI=C:\\A.EXE\nZEIT=abc\n[4]\nDATEI=/b "
+            "c/d\nName=B\nZEIT=-3\n[6]\nDATEI=/e\nZEIT=99999999999\n",
+            3, {{"C:\\A.EXE", {}, {}}, {"/b c/d", "B", "-3"}, {"/e", {}, {}}});
+        row("empty path does not count, section 31 is not read",
+            "[0]\nDATEI=\nNAME=Nur Name\nZEIT=7\n[30]\nDATEI=/last\n[31]\nDATEI=/beyond\n", 1,
+            {{"/last", {}, {}}});
     }
-    void load()
+    void roundTrip()
     {
-        QFETCH(QByteArray, file);
-        writeFile(file);
-        ModeFile::LoadProgramTable();
-        const velkora::ProgramEntry &e = ProgramTable[0];
-        QTEST(e.path.value_or("-") + '|' + e.name.value_or("-") + '|'
-                  + (e.seconds ? QString::number(*e.seconds) : "-"),
-              "slot0");
-        QTEST(int(EntryCount), "entryCount");
-        QStringList lines;
-        for (const ModeFile::ListEntry &entry : ModeFile::ProgramListEntries())
-            lines << entry.line();
-        QTEST(lines, "list");
-        QCOMPARE(QFile::exists(ModGlobal::IniFilePath), !file.isNull());
+        QFETCH(QByteArray, folder);
+        QFETCH(QByteArray, content);
+        QFETCH(Entries, entries);
+        const QByteArray dir = QFile::encodeName(m_dir.path()) + '/' + folder;
+        QVERIFY(folder.isEmpty() || ::mkdir(dir, 0700) == 0);
+        ModGlobal::IniFilePath = velkora::pathFromNative(dir + "/Velkora.ini");
+        QVERIFY(content.isNull() || writeFile(content));
+        QCOMPARE(loadEntries(), entries);
+        QTEST(int(velkora::EntryCount), "entryCount");
+        QVERIFY(ModeFile::SaveProgramTable(entries));
+        const QByteArray saved = readFile();
+        QCOMPARE(loadEntries(), entries);
+        QVERIFY(ModeFile::SaveProgramTable(entries));
+        QCOMPARE(readFile(), saved);
+        QVERIFY(::unlink(dir + "/Velkora.ini") == 0 && (folder.isEmpty() || ::rmdir(dir) == 0));
     }
 
     void save_data()
     {
         QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<Entries>("entries");
+        QTest::addColumn<QByteArray>("after"); // null: refused, the file as it was
         QByteArray five;
         for (int i = 0; i < 5; ++i)
             five += QString("[%1]\nDATEI=/old/%1\nName=Alt %1\nZEIT=1%1\n").arg(i).toUtf8();
-        const QStringList two {"/usr/bin/mail|Mail|10", "/usr/bin/backup|Backup|30"};
-        // A file entry without a name or seconds gives such lines; the lines after
-        // them must still reach the file.
-        const QStringList gaps {"/a|A|5", "/b||7", "/c|C|", "/d|D|9"};
-        const QStringList odd {"/opt/My App/bin/tool --x|Werkzeug für Äpfel|60",
-                               "\"/q u/x\" 'a b'|Zitat|2"};
-        QStringList many;
+        const Entries two {{"/usr/bin/mail", "Mail", "10"}, {"/usr/bin/backup", "Backup", "30"}};
+        // A file entry without a name or seconds gives such lines; those after them are saved too.
+        const Entries gaps {{"/a", "A", "5"}, {"/b", {}, "7"}, {"/c", "C", {}}};
+        Entries many;
         for (int i = 0; i < 33; ++i)
-            many << QString("/p/%1|P%1|%2").arg(i).arg(2 + i);
-        row("empty list, no file", QByteArray(), QStringList(), sections({}));
-        row("two lines over five entries", five, two, sections(two));
-        row("empty fields written, rest saved", QByteArray(), gaps, sections(gaps));
-        row("blanks, quotes, umlauts", QByteArray(), odd, sections(odd));
-        row("33 lines", QByteArray(), many, sections(many, 32));
+            many.append({QString("/p/%1").arg(i), QString("P%1").arg(i), QString::number(2 + i)});
+        QTest::newRow("empty list, no file") << QByteArray() << 0 << Entries() << sections({});
+        QTest::newRow("two lines over five entries") << five << 0640 << two << sections(two);
+        QTest::newRow("empty fields written") << QByteArray() << 0 << gaps << sections(gaps);
+        QTest::newRow("33 lines") << QByteArray() << 0 << many << sections(many, 32);
+        QTest::newRow("quotes and blanks at the ends quoted")
+            << QByteArray() << 0 << Entries {{"\"/q u/x\"", " Zitat 'a'\t", "2"}}
+            << sections({{"\"\"/q u/x\"\"", "\" Zitat 'a'\t\"", "2"}});
+        QTest::newRow("a line break refuses the whole save")
+            << five << 0640 << Entries {{"/a", "A", "5"}, {"/b", "B\nC", "5"}} << QByteArray();
+        QTest::newRow("a file without write permission is not replaced")
+            << five << 0444 << two << QByteArray();
     }
     void save()
     {
         QFETCH(QByteArray, before);
-        QFETCH(QStringList, lines);
-        writeFile(before);
-        QList<ModeFile::ListEntry> entries;
-        for (const QString &line : lines) {
-            const QStringList f = line.split('|');
-            entries.append({f[0], f[1], f[2]});
-        }
-        ModeFile::SaveProgramTable(entries);
-        QFile f(ModGlobal::IniFilePath);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QStringList written = QString::fromUtf8(f.readAll()).split('\n');
-        written.removeAll(QString());
-        QTEST(written, "after");
-        ModeFile::LoadProgramTable(); // the next start reads back up to 31 of them
-        QCOMPARE(ModeFile::ProgramListEntries(), entries.mid(0, 31));
+        QFETCH(int, mode);
+        QFETCH(Entries, entries);
+        QFETCH(QByteArray, after);
+        QFile::remove(ModGlobal::IniFilePath);
+        QVERIFY(before.isNull() || writeFile(before, mode));
+        if (after.isNull())
+            QTest::ignoreMessage(
+                QtWarningMsg, QRegularExpression("^cannot save the list to \".*Velkora.ini\": "));
+        QCOMPARE(ModeFile::SaveProgramTable(entries), !after.isNull());
+        QCOMPARE(readFile(), after.isNull() ? before : after);
+        if (!after.isNull())
+            QCOMPARE(loadEntries(), entries.mid(0, 31));
     }
 };
 
-QTEST_APPLESS_MAIN(tst_ModeFile)
+QTEST_GUILESS_MAIN(tst_ModeFile)
 #include "tst_ModeFile.moc"
