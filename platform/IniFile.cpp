@@ -118,12 +118,21 @@ void appendQuoted(QString &out, QStringView v)
             return;
         }
     }
-    // Both kinds of quote inside: no pair can be added. Unquoted, our reader
-    // keeps the value; only blanks at its ends are lost.
-    if (blankEnds)
-        appendQuoted(out, trimmed(v));
-    else
+    // Both kinds of quote inside: no pair can be added, and our reader keeps
+    // the value as it stands. Blanks at its start are lost; those at its end
+    // are kept by a NUL after them for the readers that stop there, ModINI's
+    // and Windows'. No value that ModINI hands out has blanks at its start.
+    if (!blankEnds) {
         out += v;
+        return;
+    }
+    qsizetype start = 0;
+    while (isBlank(v[start]))
+        ++start;
+    if (!isBlank(v.back()))
+        return appendQuoted(out, v.sliced(start));
+    out += v.sliced(start);
+    out += QChar(0);
 }
 
 QString decodeCp1252(QByteArrayView bytes)
@@ -459,10 +468,16 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
         if (valueOf(line) == value)
             return true;
         // Room first, so that the part kept can be copied from the text itself.
-        m_text.reserve(start + line.valueStart + value.size() + 2);
+        m_text.reserve(start + line.valueStart + value.size() + 3);
         m_text += text(line).first(line.valueStart);
         appendQuoted(m_text, value);
         Line changed = lineFrom(start);
+        // A value that keeps its end blanks by a NUL reads back longer, and is
+        // the same when written again.
+        if (text(changed) == text(line)) {
+            m_text.truncate(start);
+            return true;
+        }
         changed.encoding = line.encoding;
         changed.eol = line.eol;
         line = changed;

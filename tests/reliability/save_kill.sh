@@ -1,50 +1,56 @@
 #!/bin/bash
-# Saves list B over list A once for every write, fsync, fdatasync and rename
-# the save makes, and stops it at that call: killed, or with the call failing
-# (ENOSPC for a write, EIO for the others). Each time the file must be byte for
-# byte the whole old or the whole new one, with its mode 0640 and the lines
-# that are not the list. A failed save leaves the old file, no temporary file
-# and one line on standard error; after a kill, the next save removes the
-# leftover temporary file once it is a minute old.
+# One save of list B over list A, stopped at each write, fsync, fdatasync and rename it makes
+# (killed there, or the call failing), and once by a short write. The list is a link into another
+# file system, to a file of mode 0640 with other lines, another user's when run as root. After
+# each stop: the whole old or the whole new file, byte for byte, owner, mode and link kept; a
+# failure leaves one line on standard error and no temporary file; the next save removes a leftover
+# once it is a minute old.
 # Usage: save_kill.sh <rel_tool>
 set -u
 tool=$1
 command -v strace >/dev/null || { echo "SKIP save_kill: no strace"; exit 77; }
-dir=$(mktemp -d) || exit 2
-trap 'rm -rf "$dir"' EXIT
-ini=$dir/Velkora.ini
-printf '; Kommentar bleibt\n[Andere]\nbehalten = ja\n' >"$ini" && chmod 640 "$ini" &&
-    "$tool" save "$ini" a && cp -p "$ini" "$dir/old" && "$tool" save "$ini" b &&
-    cp -p "$ini" "$dir/new" && grep -q '^\[Andere\]' "$dir/new" || exit 2
+dir=$(mktemp -d) && far=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d) || exit 2
+trap 'rm -rf "$dir" "$far"' EXIT
+umask 022
+ini=$dir/Velkora.ini real=$far/real.ini owner=$(id -u):$(id -g)
+[ "$owner" = 0:0 ] && owner=65534:65534
+printf '; Kommentar bleibt\n[Andere]\nbehalten = ja\n' >"$real" && chmod 640 "$real" &&
+    chown "$owner" "$real" && ln -s "$real" "$ini" && "$tool" save "$ini" a &&
+    cp -p "$real" "$dir/old" && "$tool" save "$ini" b && cp -p "$real" "$dir/new" || exit 2
 failures=0 points=0
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-temps() { find "$dir" -name '.Velkora.ini.tmp-*' | wc -l; }
-# One save of B over A under strace -e inject=<$1>: sets rc and what the file holds.
+temps() { find "$far" -name '.real.ini.tmp-*' | wc -l; }
+"$tool" save "$dir/new.ini" a && [ "$(stat -c %a "$dir/new.ini")" = 644 ] || fail "a new file's mode"
+# Runs "$@" on the old file: sets rc and what the file holds.
 save() {
-    cp -p "$dir/old" "$ini"
-    strace -f -qq -o /dev/null -e inject="$1" "$tool" save "$ini" b 2>"$dir/err"
+    cp -p "$dir/old" "$real"
+    "$@" 2>"$dir/err"
     rc=$? holds=torn
     cmp -s "$ini" "$dir/old" && holds=old
     cmp -s "$ini" "$dir/new" && holds=new
-    [ "$(stat -c %a "$ini")" = 640 ] || holds="$holds, mode $(stat -c %a "$ini")"
+    [ -L "$ini" ] && [ "$(stat -L -c '%a %u:%g' "$ini")" = "640 $owner" ] || holds="$holds, $(stat -c '%a %u:%g' "$ini")"
+}
+# Only the folder's sync comes after the rename, and its failure leaves the new file in place.
+failed() {
+    logged=$(grep -c 'cannot save the list to .*: .*errno [0-9]' "$dir/err")
+    [[ ($rc = 1 && $holds = old && $logged = 1) || ($rc = 0 && $holds = new) ]] && [ "$(temps)" = 0 ] ||
+        fail "$1: status $rc, file $holds, $logged log lines, $(temps) temporary files"
 }
 for call in write fsync fdatasync rename renameat renameat2; do
-    cp -p "$dir/old" "$ini"
-    strace -f -qq -o "$dir/trace" -e trace="$call" "$tool" save "$ini" b
-    count=$(grep -c "$call(" "$dir/trace")
-    for ((n = 1; n <= count; n++, points++)); do
-        save "$call:signal=SIGKILL:when=$n"
+    save strace -f -qq -o "$dir/trace" -e trace="$call" "$tool" save "$ini" b
+    for ((n = 1; n <= $(grep -c "$call(" "$dir/trace"); n++, points++)); do
+        save strace -f -qq -o /dev/null -e inject="$call:signal=SIGKILL:when=$n" "$tool" save "$ini" b
         [ $rc = 137 ] && [[ $holds =~ ^(old|new)$ ]] || fail "killed at $call $n: status $rc, file $holds"
-        find "$dir" -name '.Velkora.ini.tmp-*' -exec touch -d '2 minutes ago' {} +
-        "$tool" save "$ini" b && cmp -s "$ini" "$dir/new" && [ "$(temps)" = 0 ] ||
-            fail "the save after a kill at $call $n left $(temps) temporary files"
-        save "$call:error=$([ $call = write ] && echo ENOSPC || echo EIO):when=$n"
-        logged=$(grep -c 'cannot save the list to .*: .*errno [0-9]' "$dir/err")
-        # Only the folder's sync comes after the rename: the new file is in place then.
-        [[ ($rc = 1 && $holds = old && $logged = 1) || ($rc = 0 && $holds = new) ]] && [ "$(temps)" = 0 ] ||
-            fail "$call $n failing: status $rc, file $holds, $logged log lines, $(temps) temporary files"
+        find "$far" -name '.real.ini.tmp-*' -exec touch -d '2 minutes ago' {} +
+        touch "$far/.real.ini.tmp-young"
+        "$tool" save "$ini" b && cmp -s "$ini" "$dir/new" && [ "$(temps)" = 1 ] && rm "$far/.real.ini.tmp-young" ||
+            fail "the save after a kill at $call $n: $(temps) temporary files, not just the young one"
+        save strace -f -qq -o /dev/null -e inject="$call:error=$([ $call = write ] && echo ENOSPC || echo EIO):when=$n" "$tool" save "$ini" b
+        failed "$call $n failing"
     done
 done
 [ $points -ge 4 ] || fail "only $points calls to stop at: a save writes, syncs, renames, syncs the folder"
-echo "RESULT save_kill: $points calls of one save, each killed and each failed: $failures failure(s)"
+save bash -c 'trap "" XFSZ; ulimit -f 1; exec "$0" save "$1" b' "$tool" "$ini"
+failed "a short write"
+echo "RESULT save_kill: $points calls of one save, each killed and each failed, and a short write: $failures failure(s)"
 [ $failures = 0 ]
