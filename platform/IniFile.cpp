@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -135,15 +136,14 @@ void appendQuoted(QString &out, QStringView v)
     out += QChar(0);
 }
 
-QString decodeCp1252(QByteArrayView bytes)
+// Also ASCII, which Windows-1252 holds as it is.
+QChar *decodeCp1252(QByteArrayView bytes, QChar *out)
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out[i] = (b >= 0x80 && b < 0xA0) ? Cp1252High[b - 0x80] : char16_t(b);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = QChar((b >= 0x80 && b < 0xA0) ? Cp1252High[b - 0x80] : char16_t(b));
     }
-    return text;
+    return out;
 }
 
 bool encodeCp1252(QStringView text, QByteArray &bytes)
@@ -325,10 +325,11 @@ IniDocument IniDocument::fromBytes(const QByteArray &bytes)
     // Positions below count code units (UTF-16) or bytes from the prefix on.
     const QString units = wide ? doc.m_text : QString();
     const qsizetype unit = wide ? 2 : 1, count = wide ? units.size() : end - pos;
-    // Enough for a file of the list at one go; growing stays for large files.
+    // Room for the lines of a file of the list at one go, and for all the
+    // text: no line decodes to more code units than it has bytes.
     doc.m_lines.reserve(size_t(std::min<qsizetype>(count / 16 + 4, 4096)));
     if (!wide)
-        doc.m_text.reserve(std::min<qsizetype>(count, 65536));
+        doc.m_text.reserve(count);
     const unsigned char *base = p + pos;
     const auto at = [&](qsizetype k) -> char16_t { return wide ? units[k].unicode() : base[k]; };
     const auto find = [&](char16_t c, qsizetype from, qsizetype to) {
@@ -347,7 +348,9 @@ IniDocument IniDocument::fromBytes(const QByteArray &bytes)
         }
         return cached;
     };
-    qsizetype crlf = 0, lf = 0, cr = 0, utf8 = 0, cp1252 = 0;
+    // A byte-order mark inside a line is text.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    qsizetype crlf = 0, lf = 0, cr = 0, utf8Lines = 0, cp1252Lines = 0;
     for (qsizetype k = 0; k < count;) {
         Line line;
         const qsizetype stop = std::min(nextBreak(u'\n', k, nextLf), nextBreak(u'\r', k, nextCr));
@@ -369,7 +372,7 @@ IniDocument IniDocument::fromBytes(const QByteArray &bytes)
             line.encoding = doc.m_wide;
         } else if (!isAscii(raw)) {
             line.encoding = raw.isValidUtf8() ? Encoding::Utf8 : Encoding::Cp1252;
-            ++(line.encoding == Encoding::Utf8 ? utf8 : cp1252);
+            ++(line.encoding == Encoding::Utf8 ? utf8Lines : cp1252Lines);
         }
         // Only section and key lines are looked at or changed; the bytes of
         // the others are enough. Their marks are ASCII in every encoding.
@@ -382,13 +385,13 @@ IniDocument IniDocument::fromBytes(const QByteArray &bytes)
                 line.textStart = k;
             } else {
                 line.textStart = doc.m_text.size();
-                if (line.encoding == Encoding::Ascii)
-                    doc.m_text.append(QLatin1StringView(raw));
-                else if (line.encoding == Encoding::Utf8) // a byte-order mark kept as text
-                    doc.m_text.append(QStringDecoder(
-                        QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom)(raw));
+                doc.m_text.resize(line.textStart + raw.size());
+                QChar *out = doc.m_text.data() + line.textStart;
+                if (line.encoding == Encoding::Utf8)
+                    out = utf8.appendToBuffer(out, raw);
                 else
-                    doc.m_text.append(decodeCp1252(raw));
+                    out = decodeCp1252(raw, out);
+                doc.m_text.truncate(out - doc.m_text.constData());
             }
             line.textLength = wide ? stop - k : doc.m_text.size() - line.textStart;
             doc.classify(line);
@@ -406,7 +409,7 @@ IniDocument IniDocument::fromBytes(const QByteArray &bytes)
         doc.m_newline = Eol::CrLf;
     else if (lf == 0 && cr > 0)
         doc.m_newline = Eol::Cr;
-    if (cp1252 > 0 && utf8 == 0 && !doc.m_prefixLength)
+    if (cp1252Lines > 0 && utf8Lines == 0 && !doc.m_prefixLength)
         doc.m_newLines = Encoding::Cp1252;
     return doc;
 }
@@ -736,9 +739,11 @@ IniIoStatus writeIniFile(const QString &path, const IniDocument &document)
     IniIoStatus status;
     if (exists) {
         // Without the right to give the file away, keep at least the group.
-        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0
-            && ::fchown(fd.get(), uid_t(-1), old.st_gid) != 0)
-            qCWarning(lcConfig, "cannot keep the owner and group of \"%s\"", target.constData());
+        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+            const bool group = ::fchown(fd.get(), uid_t(-1), old.st_gid) == 0;
+            qCWarning(lcConfig, "cannot keep the owner%s of \"%s\"", group ? "" : " and group",
+                      target.constData());
+        }
         if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
             status = failure("fchmod");
     }

@@ -33,7 +33,9 @@ public:
     /// Replaces the value of the key where it stands, or adds the key after its
     /// section's last key, or adds the section at the end. The value is quoted
     /// where the reader would otherwise change it, so value() gives it back as
-    /// it was set. Setting the value already read changes nothing. False, with
+    /// it was set; only one with both kinds of quote and blanks at its ends
+    /// comes back without those at its start and with a NUL after those at its
+    /// end. Setting the value already read changes nothing. False, with
     /// nothing changed, for a name or value that would break the file's lines
     /// (a line break, a "]" in the section, a key that is empty, holds "=" or
     /// begins with "[" or ";") or that the file's encoding cannot hold (an
@@ -43,10 +45,11 @@ public:
     /// True once setValue has changed anything.
     bool isModified() const { return m_modified; }
 
-    /// The file's bytes. Lines that were not changed are the bytes read; a
-    /// changed or new line keeps its line's encoding where that holds every
-    /// character and reads back as the same text, else it is UTF-8. New files
-    /// are UTF-8 with LF.
+    /// The file's bytes. Lines that were not changed are the bytes read. A
+    /// changed line keeps its line's encoding, and a new line in a file whose
+    /// other lines are Windows-1252 takes that, where every character fits and
+    /// the bytes read back as the same text; else the line is UTF-8. New lines
+    /// take the file's line end; a new file is UTF-8 with LF.
     QByteArray toBytes() const;
 
 private:
@@ -112,9 +115,11 @@ IniIoStatus readIniFile(const QString &path, IniDocument &document);
 /// Replaces the file with the document's bytes in one atomic step: a
 /// temporary file beside it, every write checked, fsync, rename, fsync of the
 /// folder. A symbolic link is written through to its target and stays; the
-/// mode, owner and group of the file are kept. A file without a write bit in
-/// its mode, or that we may not write, is not replaced (EACCES). On failure
-/// the old file stays as it was and no temporary file is left; leftovers of
+/// mode, owner and group of the file are kept (an owner we may not give the
+/// file to is put on record). A file without a write bit in its mode, or that
+/// we may not write, is not replaced (EACCES). On failure the old file stays as
+/// it was and no temporary file is left; a folder that cannot be synced after
+/// the rename is put on record, the new file being in place. Leftovers of
 /// killed writes older than a minute are removed by the next write.
 IniIoStatus writeIniFile(const QString &path, const IniDocument &document);
 

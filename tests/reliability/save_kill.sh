@@ -12,6 +12,7 @@ command -v strace >/dev/null || { echo "SKIP save_kill: no strace"; exit 77; }
 dir=$(mktemp -d) && far=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d) || exit 2
 trap 'rm -rf "$dir" "$far"' EXIT
 umask 022
+export ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0 # LeakSanitizer cannot work under strace
 ini=$dir/Velkora.ini real=$far/real.ini owner=$(id -u):$(id -g)
 [ "$owner" = 0:0 ] && owner=65534:65534
 printf '; Kommentar bleibt\n[Andere]\nbehalten = ja\n' >"$real" && chmod 640 "$real" &&
