@@ -45,12 +45,7 @@ private Q_SLOTS:
         QCOMPARE(velkora::pathToNative(info.folder), lib);
         QVERIFY(::unlink(exe) == 0 && ::rmdir(lib) == 0); // a name Qt cannot remove
     }
-    void runningExecutable()
-    {
-        const velkora::AppInfo info = velkora::applicationInfo();
-        QCOMPARE(info.baseName, "tst_AppInfo");
-        QCOMPARE(QString("%1.%2.%3").arg(info.major).arg(info.minor).arg(info.revision), "1.1.0");
-    }
+    void runningExecutable() { QCOMPARE(velkora::applicationInfo().baseName, "tst_AppInfo"); }
 };
 
 QTEST_APPLESS_MAIN(tst_AppInfo)

@@ -1,10 +1,9 @@
 #!/bin/bash
-# One save of list B over list A, stopped at each write, fsync, fdatasync and rename it makes
-# (killed there, or the call failing), and once by a short write. The list is a link into another
-# file system, to a file of mode 0640 with other lines, another user's when run as root. After
-# each stop: the whole old or the whole new file, byte for byte, owner, mode and link kept; a
-# failure leaves one line on standard error and no temporary file; the next save removes a leftover
-# once it is a minute old.
+# One save of list B over list A, stopped at each write, sync and rename it makes (killed, or the
+# call failing) and by a short write, through a link into another file system to a file of mode
+# 0640 (another user's under root): the whole old or new file stays, byte for byte, with owner,
+# mode and link; a failure leaves one log line and no temporary file, a kill a leftover that the
+# next save removes once it is a minute old.
 # Usage: save_kill.sh <rel_tool>
 set -u
 tool=$1
