@@ -33,11 +33,6 @@ QString sectionName(qsizetype i)
     return i < SlotCount ? names[i] : QString::number(i);
 }
 
-QByteArray shown(const QString &path)
-{
-    return velkora::pathToNative(path);
-}
-
 } // namespace
 
 QString ListEntry::line() const
@@ -72,7 +67,8 @@ void LoadProgramTable()
     IniDocument file;
     if (const auto status = velkora::readIniFile(ModGlobal::IniFilePath, file); !status.ok())
         qCWarning(velkora::lcConfig, "cannot read the list from \"%s\": %s",
-                  shown(ModGlobal::IniFilePath).constData(), qUtf8Printable(status.toString()));
+                  velkora::pathToNative(ModGlobal::IniFilePath).constData(),
+                  qUtf8Printable(status.toString()));
     LoadProgramTable(file);
 }
 
@@ -108,14 +104,14 @@ bool SaveProgramTable(const QList<ListEntry> &entries)
         qCWarning(velkora::lcConfig,
                   "cannot save the list to \"%s\": entry %lld holds a line break or a character "
                   "the file cannot hold; the file is left as it was",
-                  shown(path).constData(), static_cast<long long>(refused + 1));
+                  velkora::pathToNative(path).constData(), static_cast<long long>(refused + 1));
         return false;
     }
     if (status.ok() && file.isModified())
         status = velkora::writeIniFile(path, file);
     if (!status.ok())
-        qCWarning(velkora::lcConfig, "cannot save the list to \"%s\": %s", shown(path).constData(),
-                  qUtf8Printable(status.toString()));
+        qCWarning(velkora::lcConfig, "cannot save the list to \"%s\": %s",
+                  velkora::pathToNative(path).constData(), qUtf8Printable(status.toString()));
     return status.ok();
 }
 

@@ -27,9 +27,10 @@ void LoadProgramTable();
 void LoadProgramTable(const velkora::IniDocument &file);
 
 /// Writes the entries to IniFilePath in one atomic replacement of the file,
-/// keeping everything in it that is not the list. False, with one line on
-/// standard error and the file as it was, when it cannot be read or replaced
-/// or an entry cannot be stored in it.
+/// keeping everything in it that is not the list; a file that holds the list
+/// already is left alone. False, with one line on standard error and the file
+/// as it was, when it cannot be read or replaced or an entry cannot be stored
+/// in it.
 bool SaveProgramTable(const QList<ListEntry> &entries);
 
 /// The entries, in list order, into sections "0" on, every field written even

@@ -5,6 +5,7 @@
 
 #include <QRandomGenerator>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <algorithm>
 #include <array>
@@ -146,20 +147,25 @@ QChar *decodeCp1252(QByteArrayView bytes, QChar *out)
     return out;
 }
 
-bool encodeCp1252(QStringView text, QByteArray &bytes)
+// Appends text to out; false, with out as it was, for a character that
+// Windows-1252 cannot hold.
+bool encodeCp1252(QStringView text, QByteArray &out)
 {
-    bytes.resize(text.size());
-    char *out = bytes.data();
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char *bytes = out.data() + start;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out[i] = static_cast<char>(c);
+            bytes[i] = static_cast<char>(c);
             continue;
         }
         const auto *found = std::find(Cp1252High.begin(), Cp1252High.end(), c);
-        if (found == Cp1252High.end())
+        if (found == Cp1252High.end()) {
+            out.truncate(start);
             return false;
-        out[i] = static_cast<char>(0x80 + (found - Cp1252High.begin()));
+        }
+        bytes[i] = static_cast<char>(0x80 + (found - Cp1252High.begin()));
     }
     return true;
 }
@@ -525,6 +531,7 @@ void IniDocument::appendEol(QByteArray &out, Eol eol) const
 void IniDocument::appendText(QByteArray &out, const Line &line) const
 {
     const QStringView lineText = text(line);
+    const qsizetype start = out.size();
     if (m_wide != Encoding::Ascii) {
         const bool le = m_wide == Encoding::Utf16Le;
         for (const QChar c : lineText) {
@@ -535,14 +542,14 @@ void IniDocument::appendText(QByteArray &out, const Line &line) const
     }
     // Windows-1252 bytes that also form UTF-8 would read back as other text.
     const Encoding encoding = line.encoding == Encoding::Ascii ? m_newLines : line.encoding;
-    if (encoding == Encoding::Cp1252) {
-        QByteArray bytes;
-        if (encodeCp1252(lineText, bytes) && (isAscii(bytes) || !bytes.isValidUtf8())) {
-            out += bytes;
+    if (encoding == Encoding::Cp1252 && encodeCp1252(lineText, out)) {
+        const QByteArrayView bytes = QByteArrayView(out).sliced(start);
+        if (isAscii(bytes) || !bytes.isValidUtf8())
             return;
-        }
     }
-    out += lineText.toUtf8();
+    out.resize(start + 3 * lineText.size());
+    QStringEncoder utf8(QStringConverter::Utf8);
+    out.truncate(utf8.appendToBuffer(out.data() + start, lineText) - out.constData());
 }
 
 QByteArray IniDocument::toBytes() const

@@ -67,19 +67,28 @@ QString pathFromNative(QByteArrayView bytes)
 QByteArray pathToNative(QStringView path)
 {
     QByteArray bytes;
-    qsizetype runStart = 0;
+    bytes.reserve(3 * path.size());
     for (qsizetype i = 0; i < path.size(); ++i) {
-        const char16_t c = path[i].unicode();
-        // A low surrogate right after a high one belongs to a pair, not to an escape.
-        if (!isEscape(c) || (i > 0 && path[i - 1].isHighSurrogate()))
+        char32_t c = path[i].unicode();
+        // A low surrogate after a high one was taken with it: this one is an escape.
+        if (isEscape(char16_t(c))) {
+            bytes += char(c - EscapeBase);
             continue;
-        bytes += path.sliced(runStart, i - runStart).toUtf8();
-        bytes += char(c - EscapeBase);
-        runStart = i + 1;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < path.size() && path[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), path[++i].unicode());
+        else if (QChar::isSurrogate(c))
+            c = QChar::ReplacementCharacter;
+        if (c < 0x80) {
+            bytes += char(c);
+            continue;
+        }
+        const int tail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        bytes += char((0xFF00 >> (tail + 1)) | (c >> (6 * tail)));
+        for (int k = tail - 1; k >= 0; --k)
+            bytes += char(0x80 | ((c >> (6 * k)) & 0x3F));
     }
-    if (runStart == 0)
-        return path.toUtf8();
-    return bytes + path.sliced(runStart).toUtf8();
+    return bytes;
 }
 
 } // namespace velkora

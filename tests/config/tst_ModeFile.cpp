@@ -82,7 +82,9 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, content);
         QFETCH(Entries, entries);
-        const QByteArray dir = QFile::encodeName(m_dir.path()) + "/app-\xFF";
+        const QByteArray dir = QFile::encodeName(m_dir.path())
+            + "/Gr\xC3\xBC\xC3\x9F"
+              "e-\xFF";
         QVERIFY(::mkdir(dir, 0700) == 0);
         ModGlobal::IniFilePath = velkora::pathFromNative(dir + "/Velkora.ini");
         QVERIFY(writeFile(content));

@@ -23,9 +23,10 @@ static Entries loaded(const IniDocument &doc)
 {
     resetProgramTable();
     ModeFile::LoadProgramTable(doc);
-    if (ModeFile::ProgramListEntries().size() != EntryCount)
+    const Entries entries = ModeFile::ProgramListEntries();
+    if (entries.size() != EntryCount)
         fail("EntryCount");
-    return ModeFile::ProgramListEntries();
+    return entries;
 }
 
 // What the document gives back: no pair of quotes keeps the blanks at the ends of a value with
