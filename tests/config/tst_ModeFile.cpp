@@ -66,11 +66,12 @@ private Q_SLOTS:
             << Entries {{"/opt/My App/tool", "Tool|Beta", "15"}};
         QTest::newRow("umlauts beside a Windows-1252 byte")
             << sample("utf8_beside_cp1252.ini") << Entries {{"/opt/Grüße", "Büro €", "10"}};
+        QTest::newRow("UTF-8 byte-order mark")
+            << sample("utf8_bom.ini") << Entries {{"/opt/grüße/start", "Grüße", "12"}};
         QTest::newRow("UTF-16BE") << sample("utf16be.ini") << Entries {{"/opt/Käfer", "𝄞", "3"}};
         QTest::newRow("UTF-16LE of odd length")
             << sample("utf16le_odd.ini") << Entries {{"/opt/Käfer", {}, {}}};
-        QTest::newRow(
-            "path cut to 254 characters but not inside a pair, name at a NUL, its tab kept")
+        QTest::newRow("cut at 254 characters but never in a pair, and at a NUL; a tab kept")
             << sample("cut_at_254.ini") << Entries {{QString(253, u'a'), "'x\" \t", "2"}};
         QTest::newRow("entries in sections 1, 4 and 6, bad seconds unset")
             << sample("sections_1_4_6.ini")
@@ -82,9 +83,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, content);
         QFETCH(Entries, entries);
-        const QByteArray dir = QFile::encodeName(m_dir.path())
-            + "/Gr\xC3\xBC\xC3\x9F"
-              "e-\xFF";
+        const QByteArray dir = QFile::encodeName(m_dir.path()) + "/Gr\xC3\xBC\xC3\x9F-\xFF";
         QVERIFY(::mkdir(dir, 0700) == 0);
         ModGlobal::IniFilePath = velkora::pathFromNative(dir + "/Velkora.ini");
         QVERIFY(writeFile(content));
