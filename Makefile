@@ -13,7 +13,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Everything the build, the tests and the checks need, by Debian package name.
 PACKAGES := g++ make cmake pkgconf qt6-base-dev qt6-svg-dev qt6-translations-l10n libglib2.0-dev \
 	libgl-dev fonts-liberation2 xvfb xauth xdotool x11-utils x11-xkb-utils clang libclang-rt-14-dev \
-	desktop-file-utils appstream imagemagick man-db valgrind
+	desktop-file-utils appstream imagemagick man-db valgrind strace
 
 .PHONY: all deps build run test test-normal test-asan bench clean
 
