@@ -1,7 +1,5 @@
 #include "config/ModINI.h"
 
-#include "platform/IniFile.h"
-
 #include <algorithm>
 
 namespace ModINI {
@@ -12,29 +10,28 @@ namespace {
 constexpr qsizetype BufferSize = 255;
 } // namespace
 
-QString ReadIniValue(const QString &filePath, const QString &section, const QString &key,
+QString ReadIniValue(const velkora::IniDocument &file, const QString &section, const QString &key,
                      const QVariant &defaultValue)
 {
-    QString buffer(BufferSize, QLatin1Char(' '));
-    qsizetype copied = 0;
-    if (const auto value = velkora::IniFile::readValue(filePath, section, key)) {
-        copied = std::min(value->size(), BufferSize - 1);
-        buffer.replace(0, copied, value->left(copied));
-        buffer[copied] = QChar(0);
-    }
-    if (copied > 0) {
-        QString result = CutAtNul(buffer);
-        while (result.endsWith(QLatin1Char(' ')))
-            result.chop(1);
-        return result;
-    }
-    return defaultValue.isValid() ? defaultValue.toString() : QString();
+    // What the buffer of 255 blanks holds after the read: at most 254
+    // characters and the terminating NUL, the blanks behind it cut off with it.
+    const std::optional<QString> value = file.value(section, key);
+    qsizetype copied = value ? std::min(value->size(), BufferSize - 1) : 0;
+    if (copied > 0 && copied < value->size() && value->at(copied - 1).isHighSurrogate()
+        && value->at(copied).isLowSurrogate())
+        --copied;
+    if (copied == 0)
+        return defaultValue.isValid() ? defaultValue.toString() : QString();
+    QString result = CutAtNul(copied < value->size() ? value->first(copied) : *value);
+    while (result.endsWith(QLatin1Char(' ')))
+        result.chop(1);
+    return result;
 }
 
-bool WriteIniValue(const QString &filePath, const QString &section, const QString &key,
+bool WriteIniValue(velkora::IniDocument &file, const QString &section, const QString &key,
                    const QString &value)
 {
-    return velkora::IniFile::writeValue(filePath, section, key, value);
+    return file.setValue(section, key, value);
 }
 
 QString CutAtNul(const QString &text)

@@ -1,18 +1,23 @@
 #pragma once
 
+#include "platform/IniFile.h"
+
 #include <QString>
 #include <QVariant>
 
 namespace ModINI {
 
-/// Value of key in section of the file, trailing blanks removed and cut to 254
-/// characters. A missing file, section or key, an empty value or one of blanks
-/// only gives the default converted to text (empty when none is given).
-QString ReadIniValue(const QString &filePath, const QString &section, const QString &key,
+/// Value of key in section of the document that stands in for the file at
+/// IniFilePath, cut to 254 characters (253 where the cut would split a
+/// surrogate pair), up to its first NUL and without trailing blanks. A missing
+/// section or key, an empty value or one of blanks only gives the default
+/// converted to text (empty when none is given).
+QString ReadIniValue(const velkora::IniDocument &file, const QString &section, const QString &key,
                      const QVariant &defaultValue = QVariant());
 
-/// Writes the value unaltered; true when the INI layer reports success.
-bool WriteIniValue(const QString &filePath, const QString &section, const QString &key,
+/// Writes the value unaltered into the document; false when the document
+/// cannot hold it (see IniDocument::setValue).
+bool WriteIniValue(velkora::IniDocument &file, const QString &section, const QString &key,
                    const QString &value);
 
 /// The text up to, not including, its first NUL character.

@@ -6,8 +6,10 @@
 #include "config/WholeNumber.h"
 #include "platform/ConfigLocation.h"
 #include "platform/Log.h"
+#include "platform/NativePath.h"
 
 using velkora::EntryCount;
+using velkora::IniDocument;
 using velkora::ProgramTable;
 using velkora::SlotCount;
 
@@ -20,6 +22,18 @@ const QString KeyNameRead = QStringLiteral("NAME");
 const QString KeyNameWrite = QStringLiteral("Name");
 const QString KeySeconds = QStringLiteral("ZEIT");
 
+// Section names of the slots and beyond, made once.
+QString sectionName(qsizetype i)
+{
+    static const QList<QString> names = [] {
+        QList<QString> list;
+        for (int n = 0; n < SlotCount; ++n)
+            list.append(QString::number(n));
+        return list;
+    }();
+    return i < SlotCount ? names[i] : QString::number(i);
+}
+
 } // namespace
 
 QString ListEntry::line() const
@@ -27,11 +41,10 @@ QString ListEntry::line() const
     return path + QLatin1Char('|') + name + QLatin1Char('|') + seconds;
 }
 
-void LoadProgramTable()
+void LoadProgramTable(const IniDocument &file)
 {
-    const QString &file = ModGlobal::IniFilePath;
     for (int i = 0; i < SlotCount; ++i) {
-        const QString section = QString::number(i);
+        const QString section = sectionName(i);
         velkora::ProgramEntry &entry = ProgramTable[size_t(i)];
 
         const QString path = ModINI::ReadIniValue(file, section, KeyPath, QString());
@@ -50,27 +63,63 @@ void LoadProgramTable()
     }
 }
 
-void SaveProgramTable(const QList<ListEntry> &entries)
+void LoadProgramTable()
 {
-    const QString &file = ModGlobal::IniFilePath;
-    // The list in ~/.config/velkora gets its folder at the first save, never
-    // by merely reading.
-    if (int error = 0; !velkora::makeFolderFor(file, &error))
-        qCWarning(velkora::lcConfig).noquote()
-            << QStringLiteral("cannot make the folder for %1: %2")
-                   .arg(file, qt_error_string(error));
+    IniDocument file;
+    if (const auto status = velkora::readIniFile(ModGlobal::IniFilePath, file); !status.ok())
+        qCWarning(velkora::lcConfig, "cannot read the list from \"%s\": %s",
+                  velkora::pathToNative(ModGlobal::IniFilePath).constData(),
+                  qUtf8Printable(status.toString()));
+    LoadProgramTable(file);
+}
+
+bool SaveProgramTable(IniDocument &file, const QList<ListEntry> &entries, qsizetype *refused)
+{
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QString section = QString::number(i);
-        ModINI::WriteIniValue(file, section, KeyPath, entries[i].path);
-        ModINI::WriteIniValue(file, section, KeyNameWrite, entries[i].name);
-        ModINI::WriteIniValue(file, section, KeySeconds, entries[i].seconds);
+        const QString section = sectionName(i);
+        if (!ModINI::WriteIniValue(file, section, KeyPath, entries[i].path)
+            || !ModINI::WriteIniValue(file, section, KeyNameWrite, entries[i].name)
+            || !ModINI::WriteIniValue(file, section, KeySeconds, entries[i].seconds)) {
+            if (refused)
+                *refused = i;
+            return false;
+        }
     }
     for (qsizetype i = entries.size(); i < SlotCount; ++i) {
-        const QString section = QString::number(i);
-        ModINI::WriteIniValue(file, section, KeyPath, QString());
-        ModINI::WriteIniValue(file, section, KeyNameWrite, QString());
-        ModINI::WriteIniValue(file, section, KeySeconds, QString());
+        const QString section = sectionName(i);
+        for (const QString &key : {KeyPath, KeyNameWrite, KeySeconds})
+            ModINI::WriteIniValue(file, section, key, QString());
     }
+    return true;
+}
+
+bool SaveProgramTable(const QList<ListEntry> &entries)
+{
+    const QString &path = ModGlobal::IniFilePath;
+    IniDocument file;
+    qsizetype refused = -1;
+    auto status = velkora::readIniFile(path, file);
+    // Whatever cannot be stored refuses the whole save: the file then holds
+    // the whole old list rather than part of the new one.
+    if (status.ok() && !SaveProgramTable(file, entries, &refused)) {
+        qCWarning(velkora::lcConfig,
+                  "cannot save the list to \"%s\": entry %lld holds a line break or a character "
+                  "the file cannot hold; the file is left as it was",
+                  velkora::pathToNative(path).constData(), static_cast<long long>(refused + 1));
+        return false;
+    }
+    if (status.ok() && file.isModified()) {
+        // The list in ~/.config/velkora gets its folder at the first save,
+        // never by merely reading.
+        if (int error = 0; !velkora::makeFolderFor(path, &error))
+            qCWarning(velkora::lcConfig, "cannot make the folder for \"%s\": %s",
+                      velkora::pathToNative(path).constData(), qUtf8Printable(qt_error_string(error)));
+        status = velkora::writeIniFile(path, file);
+    }
+    if (!status.ok())
+        qCWarning(velkora::lcConfig, "cannot save the list to \"%s\": %s",
+                  velkora::pathToNative(path).constData(), qUtf8Printable(status.toString()));
+    return status.ok();
 }
 
 QList<ListEntry> ProgramListEntries()

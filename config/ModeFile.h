@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/IniFile.h"
+
 #include <QList>
 #include <QString>
 
@@ -15,16 +17,28 @@ struct ListEntry {
     bool operator==(const ListEntry &) const = default;
 };
 
-/// Reads sections "0" to "30" of IniFilePath into ProgramTable and raises
-/// EntryCount for every filled slot. A missing or unreadable file leaves the
-/// table empty; nothing is reported.
+/// Reads IniFilePath once and fills ProgramTable from it. A missing file
+/// leaves the table empty; one that cannot be read too, with one line on
+/// standard error.
 void LoadProgramTable();
 
-/// Writes the entries, in list order, to sections "0" on, then clears the
-/// sections after the last entry up to "30". An empty field is written empty
-/// and the save goes on, so nothing the user entered is lost. Failed writes
-/// pass in silence.
-void SaveProgramTable(const QList<ListEntry> &entries);
+/// Sections "0" to "30" of the document into ProgramTable; EntryCount is
+/// raised for every filled slot.
+void LoadProgramTable(const velkora::IniDocument &file);
+
+/// Writes the entries to IniFilePath in one atomic replacement of the file,
+/// keeping everything in it that is not the list; a file that holds the list
+/// already is left alone. False, with one line on standard error and the file
+/// as it was, when it cannot be read or replaced or an entry cannot be stored
+/// in it.
+bool SaveProgramTable(const QList<ListEntry> &entries);
+
+/// The entries, in list order, into sections "0" on, every field written even
+/// when empty; then the sections after the last entry up to "30" are cleared.
+/// False when a field cannot be stored (a line break); refused then holds the
+/// entry's index and the document must not be written.
+bool SaveProgramTable(velkora::IniDocument &file, const QList<ListEntry> &entries,
+                      qsizetype *refused = nullptr);
 
 /// The entries of the filled slots, slot 0 first.
 QList<ListEntry> ProgramListEntries();

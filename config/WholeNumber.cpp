@@ -1,7 +1,5 @@
 #include "config/WholeNumber.h"
 
-#include <QLocale>
-
 #include <limits>
 
 namespace velkora {
@@ -37,17 +35,12 @@ std::optional<qint32> toWholeNumber(const QString &text)
             return std::nullopt;
     }
 
-    const QString localePoint = QLocale().decimalPoint();
+    // Both separators, whatever the language setting, so that a file means
+    // the same under every locale.
     int firstFraction = -1; // -1: no fraction digit yet
     bool restNonZero = false;
-    const QStringView rest = QStringView(t).mid(i);
-    qsizetype pointLength = 0;
-    if (rest.startsWith(QLatin1Char('.')))
-        pointLength = 1;
-    else if (!localePoint.isEmpty() && rest.startsWith(localePoint))
-        pointLength = localePoint.size();
-    if (pointLength > 0) {
-        for (i += pointLength; i < t.size() && isDigit(t[i]); ++i) {
+    if (i < t.size() && (t[i] == QLatin1Char('.') || t[i] == QLatin1Char(','))) {
+        for (++i; i < t.size() && isDigit(t[i]); ++i) {
             anyDigit = true;
             if (firstFraction < 0)
                 firstFraction = t[i].digitValue();

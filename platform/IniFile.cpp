@@ -1,34 +1,32 @@
 #include "platform/IniFile.h"
 
-#include <QByteArray>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
-#include <QRandomGenerator>
-#include <QSet>
-#include <QStringDecoder>
+#include "platform/Log.h"
+#include "platform/NativePath.h"
 
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
-#include <vector>
 
-namespace velkora::IniFile {
+namespace velkora {
 
 namespace {
 
-// Larger files count as unreadable: reading them would only eat memory, and a
-// write then fails instead of losing them.
-constexpr qint64 MaxFileSize = 256 * 1024 * 1024;
+// Larger files count as unreadable: parsing them would only eat memory, and a
+// save then fails instead of losing them.
+constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
 constexpr int MaxLinkDepth = 40;
-
-enum class Encoding { Utf8, Utf8Bom, Utf16Le, Cp1252 };
+constexpr int LeftoverSeconds = 60;
 
 // Windows-1252 for 0x80 to 0x9F. The five bytes that code page leaves
 // undefined map to the C1 control of the same number, so they round-trip.
@@ -37,82 +35,21 @@ constexpr std::array<char16_t, 32> Cp1252High
        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-const QByteArray Utf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
-const QByteArray Utf16LeBom = QByteArrayLiteral("\xFF\xFE");
-
-enum class LineKind : quint8 { Other, Comment, Section, Key };
-
-struct Line {
-    qsizetype start = 0;
-    qsizetype length = 0; // without the line end
-    qsizetype end = 0; // after the line end
-    qsizetype nameStart = 0;
-    qsizetype nameLength = 0;
-    qsizetype valueStart = 0; // right after "=" of a key line
-    LineKind kind = LineKind::Other;
-};
-
-struct Document {
-    QString text;
-    std::vector<Line> lines;
-    QHash<QString, qsizetype> sections; // folded name -> line of its first header
-    Encoding encoding = Encoding::Utf8;
-    QString newline = QStringLiteral("\n");
-    bool lossless = true; // false: the text does not give back the file's bytes
-};
-
-struct FileId {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec mtime {};
-    timespec ctime {};
-
-    static FileId of(const struct stat &st)
-    {
-        return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-    }
-    bool operator==(const FileId &o) const
-    {
-        return device == o.device && inode == o.inode && size == o.size
-            && mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec
-            && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
-    }
-};
-
-// The last file read or written. Its stat() identity tells whether another
-// process has changed the file since. File times advance in coarse ticks, so
-// a change made within the tick of the cached copy leaves them alone: while
-// the file is that young, its bytes are compared as well.
-struct Cache {
-    QString path;
-    QByteArray nativePath;
-    FileId id;
-    QByteArray bytes;
-    Document doc;
-    bool valid = false;
-    bool young = false;
-};
-
-Cache &cache()
-{
-    static Cache c;
-    return c;
-}
-
-bool isYoung(const FileId &id)
-{
-    constexpr qint64 Tick = 50'000'000; // ns, well above any kernel's timestamp tick
-    timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const auto ns = [](const timespec &t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
-    // Only the change time: anyone may set the modification time, even ahead.
-    return ns(now) - ns(id.ctime) < Tick;
-}
+constexpr QByteArrayView Utf8Bom("\xEF\xBB\xBF");
 
 bool isBlank(QChar c)
 {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+    return c == u' ' || c == u'\t';
+}
+
+bool isQuote(QChar c)
+{
+    return c == u'"' || c == u'\'';
+}
+
+bool hasLineBreak(QStringView s)
+{
+    return s.contains(QChar(u'\n')) || s.contains(QChar(u'\r'));
 }
 
 QStringView trimmed(QStringView s)
@@ -122,201 +59,524 @@ QStringView trimmed(QStringView s)
         ++b;
     while (e > b && isBlank(s[e - 1]))
         --e;
-    return s.mid(b, e - b);
+    return s.sliced(b, e - b);
 }
 
-QString foldName(QStringView name)
+// Whether the reader takes the trimmed value s for a quoted one: s is qXq for
+// a quote q that does not occur in X, or X is such a value itself. Walking
+// inwards with the quote counts of the shrinking inner part keeps it linear.
+bool unwraps(QStringView s)
 {
-    return trimmed(name).toString().toCaseFolded();
+    const qsizetype n = s.size();
+    if (n < 2 || !isQuote(s.front()) || s.back() != s.front())
+        return false;
+    qsizetype doubles = 0, singles = 0;
+    for (qsizetype k = 1; k < n - 1; ++k) {
+        doubles += s[k] == u'"';
+        singles += s[k] == u'\'';
+    }
+    for (qsizetype i = 0; n - 2 * i >= 2; ++i) {
+        const QChar q = s[i];
+        if (!isQuote(q) || s[n - 1 - i] != q)
+            return false;
+        if ((q == u'"' ? doubles : singles) == 0)
+            return true;
+        // The next level's inner part lacks both ends of this one's.
+        const qsizetype a = i + 1, b = n - 2 - i;
+        const auto drop = [&](QChar c) {
+            doubles -= c == u'"';
+            singles -= c == u'\'';
+        };
+        if (a <= b)
+            drop(s[a]);
+        if (a < b)
+            drop(s[b]);
+    }
+    return false;
 }
 
-void classify(const QString &text, Line &line)
+QStringView unquoted(QStringView s)
 {
-    const QStringView view = QStringView(text).mid(line.start, line.length);
+    return unwraps(s) ? s.sliced(1, s.size() - 2) : s;
+}
+
+// Appends the text to put after "=" so that the reader gives back v exactly.
+// Windows' reader drops a pair of equal quotes at both ends, so such a value
+// is quoted too and reads the same there.
+void appendQuoted(QString &out, QStringView v)
+{
+    const bool blankEnds = !v.isEmpty() && (isBlank(v.front()) || isBlank(v.back()));
+    const bool pairAtEnds = v.size() >= 2 && isQuote(v.front()) && v.front() == v.back();
+    if (!blankEnds && !pairAtEnds) {
+        out += v;
+        return;
+    }
+    const bool inner = unwraps(v);
+    for (const QChar q : {QChar(u'"'), QChar(u'\'')}) {
+        if (inner || !v.contains(q)) {
+            out += q;
+            out += v;
+            out += q;
+            return;
+        }
+    }
+    // Both kinds of quote inside: no pair can be added, and our reader keeps
+    // the value as it stands. Blanks at its start are lost; those at its end
+    // are kept by a NUL after them for the readers that stop there, ModINI's
+    // and Windows'. No value that ModINI hands out has blanks at its start.
+    if (!blankEnds) {
+        out += v;
+        return;
+    }
+    qsizetype start = 0;
+    while (isBlank(v[start]))
+        ++start;
+    if (!isBlank(v.back()))
+        return appendQuoted(out, v.sliced(start));
+    out += v.sliced(start);
+    out += QChar(0);
+}
+
+// Also ASCII, which Windows-1252 holds as it is.
+QChar *decodeCp1252(QByteArrayView bytes, QChar *out)
+{
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = QChar((b >= 0x80 && b < 0xA0) ? Cp1252High[b - 0x80] : char16_t(b));
+    }
+    return out;
+}
+
+// Appends text to out; false, with out as it was, for a character that
+// Windows-1252 cannot hold.
+bool encodeCp1252(QStringView text, QByteArray &out)
+{
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char *bytes = out.data() + start;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            bytes[i] = static_cast<char>(c);
+            continue;
+        }
+        const auto *found = std::find(Cp1252High.begin(), Cp1252High.end(), c);
+        if (found == Cp1252High.end()) {
+            out.truncate(start);
+            return false;
+        }
+        bytes[i] = static_cast<char>(0x80 + (found - Cp1252High.begin()));
+    }
+    return true;
+}
+
+// Eight bytes at a time: lines can be long, and most are ASCII.
+bool isAscii(QByteArrayView bytes)
+{
+    quint64 seen = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        seen |= word;
+    }
+    for (; i < bytes.size(); ++i)
+        seen |= static_cast<unsigned char>(bytes[i]);
+    return (seen & 0x8080808080808080ULL) == 0;
+}
+
+} // namespace
+
+QStringView IniDocument::text(const Line &line) const
+{
+    return QStringView(m_text).sliced(line.textStart, line.textLength);
+}
+
+QStringView IniDocument::valueOf(const Line &line) const
+{
+    return unquoted(trimmed(text(line).sliced(line.valueStart)));
+}
+
+// Section headers and keys as the Windows functions see them; a repeated
+// header is not looked at, as they do not.
+void IniDocument::classify(Line &line) const
+{
+    const QStringView view = text(line);
     qsizetype i = 0;
     while (i < view.size() && isBlank(view[i]))
         ++i;
     if (i == view.size())
         return;
-    if (view[i] == QLatin1Char(';')) {
-        line.kind = LineKind::Comment;
-    } else if (view[i] == QLatin1Char('[')) {
-        qsizetype close = view.indexOf(QLatin1Char(']'), i + 1);
+    if (view[i] == u';') {
+        line.kind = Kind::Comment;
+    } else if (view[i] == u'[') {
+        qsizetype close = view.indexOf(QChar(u']'), i + 1);
         if (close < 0)
             close = view.size();
-        const QStringView name = trimmed(view.mid(i + 1, close - i - 1));
-        line.kind = LineKind::Section;
-        line.nameStart = line.start + (name.data() - view.data());
+        const QStringView name = trimmed(view.sliced(i + 1, close - i - 1));
+        line.kind = Kind::Section;
+        line.nameStart = name.data() - view.data();
         line.nameLength = name.size();
-    } else if (const qsizetype eq = view.indexOf(QLatin1Char('=')); eq >= 0) {
-        const QStringView name = trimmed(view.left(eq));
-        line.kind = LineKind::Key;
-        line.nameStart = line.start + (name.data() - view.data());
+    } else if (const qsizetype eq = view.indexOf(QChar(u'=')); eq >= 0) {
+        const QStringView name = trimmed(view.first(eq));
+        line.kind = Kind::Key;
+        line.nameStart = name.data() - view.data();
         line.nameLength = name.size();
-        line.valueStart = line.start + eq + 1;
+        line.valueStart = eq + 1;
     }
 }
 
-// Splits at CR LF, LF and a lone CR, and picks the style for added lines.
-void parse(Document &doc)
+namespace {
+
+// Equal for names that compare equal without regard to case, so that a look-up
+// needs no folded copy of the name.
+size_t nameHash(QStringView name)
 {
-    doc.lines.clear();
-    doc.sections.clear();
-    const QString &t = doc.text;
-    const qsizetype n = t.size();
-    const char16_t *d = reinterpret_cast<const char16_t *>(t.constData());
-    qsizetype crlf = 0, lf = 0, cr = 0;
-    qsizetype pos = 0;
-    while (pos < n) {
-        Line line;
-        line.start = pos;
-        qsizetype i = pos;
-        while (i < n && d[i] != u'\n' && d[i] != u'\r')
-            ++i;
-        line.length = i - pos;
-        if (i < n && d[i] == u'\r' && i + 1 < n && d[i + 1] == u'\n') {
-            ++crlf;
-            i += 2;
-        } else if (i < n) {
-            ++(d[i] == u'\n' ? lf : cr);
+    size_t hash = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        char32_t c = name[i].unicode();
+        if (name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(name[i], name[i + 1]);
             ++i;
         }
-        line.end = i;
-        classify(t, line);
-        if (line.kind == LineKind::Section) {
-            const QString name
-                = QStringView(t).mid(line.nameStart, line.nameLength).toString().toCaseFolded();
-            if (!doc.sections.contains(name)) // a repeated header is not looked at
-                doc.sections.insert(name, qsizetype(doc.lines.size()));
-        }
-        doc.lines.push_back(line);
-        pos = i;
+        hash
+            = hash * 31 + (c < 0x80 ? (c >= 'A' && c <= 'Z' ? c + 32 : c) : QChar::toCaseFolded(c));
     }
-    if (crlf > lf)
-        doc.newline = QStringLiteral("\r\n");
-    else if (lf == 0 && cr > 0)
-        doc.newline = QStringLiteral("\r");
-    else
-        doc.newline = QStringLiteral("\n");
+    return hash;
 }
 
-bool decodeUtf8(const QByteArray &bytes, qsizetype offset, QString &text)
+} // namespace
+
+qsizetype IniDocument::findSection(const QString &name) const
 {
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    const QByteArrayView data(bytes.constData() + offset, bytes.size() - offset);
-    text = decoder.decode(data);
-    return !decoder.hasError() && text.toUtf8() == data;
+    // The table reads three keys of one section after another.
+    if (m_lastSection < 0 || name != m_lastName) {
+        m_lastSection = sectionIndex(name);
+        m_lastName = name;
+    }
+    return m_lastSection;
 }
 
-QString decodeCp1252(const QByteArray &bytes)
+qsizetype IniDocument::sectionIndex(QStringView name) const
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out[i] = (b >= 0x80 && b < 0xA0) ? Cp1252High[b - 0x80] : char16_t(b);
+    const QStringView wanted = trimmed(name);
+    const auto matches = [&](qsizetype s) {
+        const Line &header = m_lines[size_t(m_sectionStart[size_t(s)])];
+        return text(header)
+                   .sliced(header.nameStart, header.nameLength)
+                   .compare(wanted, Qt::CaseInsensitive)
+            == 0;
+    };
+    qsizetype found = m_index.value(nameHash(wanted), -1);
+    if (found >= 0 && !matches(found)) { // another name of the same hash
+        found = -1;
+        for (qsizetype s = 1; s < qsizetype(m_sectionStart.size()) && found < 0; ++s)
+            found = matches(s) ? s : -1;
     }
-    return text;
+    return found;
 }
 
-bool encodeCp1252(const QString &text, QByteArray &bytes)
+qsizetype IniDocument::sectionEnd(qsizetype section) const
 {
-    bytes.resize(text.size());
-    char *out = bytes.data();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out[i] = static_cast<char>(c);
-            continue;
-        }
-        qsizetype k = 0;
-        while (k < qsizetype(Cp1252High.size()) && Cp1252High[size_t(k)] != c)
-            ++k;
-        if (k == qsizetype(Cp1252High.size()))
-            return false;
-        out[i] = static_cast<char>(0x80 + k);
-    }
-    return true;
+    return size_t(section) + 1 < m_sectionStart.size() ? m_sectionStart[size_t(section) + 1]
+                                                       : qsizetype(m_lines.size());
 }
 
-Document decode(const QByteArray &bytes)
+// The line of the first key of that name in the section, or -1.
+qsizetype IniDocument::findKey(qsizetype section, QStringView key) const
 {
-    Document doc;
-    if (bytes.startsWith(Utf16LeBom)) {
-        doc.encoding = Encoding::Utf16Le;
-        // Code units are copied as they stand, so even unpaired surrogates
-        // are written back unchanged; only an odd last byte cannot be kept.
-        const qsizetype units = (bytes.size() - 2) / 2;
-        doc.lossless = (bytes.size() - 2) % 2 == 0;
-        doc.text.resize(units);
-        char16_t *out = reinterpret_cast<char16_t *>(doc.text.data());
-        const auto *in = reinterpret_cast<const unsigned char *>(bytes.constData()) + 2;
-        for (qsizetype i = 0; i < units; ++i)
-            out[i] = char16_t(in[2 * i] | (in[2 * i + 1] << 8));
-    } else if (bytes.startsWith(Utf8Bom) && decodeUtf8(bytes, Utf8Bom.size(), doc.text)) {
-        doc.encoding = Encoding::Utf8Bom;
-    } else if (decodeUtf8(bytes, 0, doc.text)) {
-        doc.encoding = Encoding::Utf8;
-    } else {
-        doc.encoding = Encoding::Cp1252;
-        doc.text = decodeCp1252(bytes);
-    }
-    parse(doc);
-    return doc;
-}
-
-// Falls back to UTF-8 for the whole file when a character does not fit.
-QByteArray encode(Document &doc)
-{
-    QByteArray bytes;
-    switch (doc.encoding) {
-    case Encoding::Cp1252:
-        // Bytes that the next reading would take for UTF-8 or for a byte-order
-        // mark would come back as other text, so such a file becomes UTF-8 too.
-        if (encodeCp1252(doc.text, bytes) && !bytes.startsWith(Utf16LeBom)
-            && !bytes.startsWith(Utf8Bom)) {
-            QString asUtf8;
-            if (!decodeUtf8(bytes, 0, asUtf8) || asUtf8 == doc.text)
-                return bytes;
-        }
-        doc.encoding = Encoding::Utf8;
-        return doc.text.toUtf8();
-    case Encoding::Utf16Le: {
-        bytes.resize(2 + 2 * doc.text.size());
-        auto *out = reinterpret_cast<unsigned char *>(bytes.data());
-        out[0] = 0xFF;
-        out[1] = 0xFE;
-        for (qsizetype i = 0; i < doc.text.size(); ++i) {
-            const char16_t c = doc.text[i].unicode();
-            out[2 + 2 * i] = static_cast<unsigned char>(c & 0xFF);
-            out[3 + 2 * i] = static_cast<unsigned char>(c >> 8);
-        }
-        return bytes;
-    }
-    case Encoding::Utf8Bom:
-        return Utf8Bom + doc.text.toUtf8();
-    case Encoding::Utf8:
-        break;
-    }
-    return doc.text.toUtf8();
-}
-
-// The first key line of the section, or -1.
-qsizetype findKey(const Document &doc, qsizetype header, QStringView key)
-{
-    for (qsizetype i = header + 1; i < qsizetype(doc.lines.size()); ++i) {
-        const Line &line = doc.lines[size_t(i)];
-        if (line.kind == LineKind::Section)
-            break;
-        if (line.kind == LineKind::Key
-            && QStringView(doc.text)
-                    .mid(line.nameStart, line.nameLength)
-                    .compare(key, Qt::CaseInsensitive)
+    const QStringView name = trimmed(key);
+    for (qsizetype i = m_sectionStart[size_t(section)], end = sectionEnd(section); i < end; ++i) {
+        const Line &line = m_lines[size_t(i)];
+        if (line.kind == Kind::Key
+            && text(line).sliced(line.nameStart, line.nameLength).compare(name, Qt::CaseInsensitive)
                 == 0)
             return i;
     }
     return -1;
 }
+
+IniDocument IniDocument::fromBytes(const QByteArray &bytes)
+{
+    IniDocument doc;
+    doc.m_source = bytes;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    qsizetype pos = 0, end = bytes.size();
+    if (bytes.startsWith("\xFF\xFE"))
+        doc.m_wide = Encoding::Utf16Le;
+    else if (bytes.startsWith("\xFE\xFF"))
+        doc.m_wide = Encoding::Utf16Be;
+    const bool wide = doc.m_wide != Encoding::Ascii;
+    if (wide) {
+        pos = 2;
+        end -= (end - pos) % 2;
+    } else if (bytes.startsWith(Utf8Bom)) {
+        pos = Utf8Bom.size();
+    }
+    doc.m_prefixLength = pos;
+    doc.m_tailStart = end;
+
+    // A UTF-16 file's code units are its text, copied as they stand so that
+    // even unpaired surrogates come back unchanged. An 8-bit file's text is
+    // that of its section and key lines only.
+    if (wide) {
+        doc.m_text.resize((end - pos) / 2);
+        char16_t *out = reinterpret_cast<char16_t *>(doc.m_text.data());
+        const bool le = doc.m_wide == Encoding::Utf16Le;
+        for (qsizetype k = 0; k < doc.m_text.size(); ++k) {
+            const char16_t a = p[pos + 2 * k], b = p[pos + 2 * k + 1];
+            out[k] = le ? char16_t(a | (b << 8)) : char16_t((a << 8) | b);
+        }
+    }
+    // Positions below count code units (UTF-16) or bytes from the prefix on.
+    const QString units = wide ? doc.m_text : QString();
+    const qsizetype unit = wide ? 2 : 1, count = wide ? units.size() : end - pos;
+    // Room for the lines of a file of the list at one go, and for all the
+    // text: no line decodes to more code units than it has bytes.
+    doc.m_lines.reserve(size_t(std::min<qsizetype>(count / 16 + 4, 4096)));
+    if (!wide)
+        doc.m_text.reserve(count);
+    const unsigned char *base = p + pos;
+    const auto at = [&](qsizetype k) -> char16_t { return wide ? units[k].unicode() : base[k]; };
+    const auto find = [&](char16_t c, qsizetype from, qsizetype to) {
+        if (wide)
+            return from + QStringView(units).sliced(from, to - from).indexOf(QChar(c));
+        const void *hit = std::memchr(base + from, c, size_t(to - from));
+        return hit ? static_cast<const unsigned char *>(hit) - base : from - 1;
+    };
+    // The next line break of each kind, found once for all the lines before it.
+    qsizetype nextLf = -1, nextCr = -1;
+    const auto nextBreak = [&](char16_t c, qsizetype from, qsizetype &cached) {
+        if (cached < from) {
+            cached = find(c, from, count);
+            if (cached < from)
+                cached = count;
+        }
+        return cached;
+    };
+    // A byte-order mark inside a line is text.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    qsizetype crlf = 0, lf = 0, cr = 0, utf8Lines = 0, cp1252Lines = 0;
+    for (qsizetype k = 0; k < count;) {
+        Line line;
+        const qsizetype stop = std::min(nextBreak(u'\n', k, nextLf), nextBreak(u'\r', k, nextCr));
+        line.rawStart = pos + k * unit;
+        line.rawLength = (stop - k) * unit;
+        qsizetype next = stop + 1;
+        if (stop == count) {
+            next = count;
+        } else if (at(stop) == u'\r' && stop + 1 < count && at(stop + 1) == u'\n') {
+            line.eol = Eol::CrLf;
+            ++crlf;
+            next = stop + 2;
+        } else {
+            line.eol = at(stop) == u'\n' ? Eol::Lf : Eol::Cr;
+            ++(at(stop) == u'\n' ? lf : cr);
+        }
+        const QByteArrayView raw(bytes.constData() + line.rawStart, line.rawLength);
+        if (wide) {
+            line.encoding = doc.m_wide;
+        } else if (!isAscii(raw)) {
+            line.encoding = raw.isValidUtf8() ? Encoding::Utf8 : Encoding::Cp1252;
+            ++(line.encoding == Encoding::Utf8 ? utf8Lines : cp1252Lines);
+        }
+        // Only section and key lines are looked at or changed; the bytes of
+        // the others are enough. Their marks are ASCII in every encoding.
+        qsizetype first = k;
+        while (first < stop && (at(first) == u' ' || at(first) == u'\t'))
+            ++first;
+        if (first < stop
+            && (at(first) == u'[' || (at(first) != u';' && find(u'=', first, stop) >= first))) {
+            if (wide) {
+                line.textStart = k;
+            } else {
+                line.textStart = doc.m_text.size();
+                doc.m_text.resize(line.textStart + raw.size());
+                QChar *out = doc.m_text.data() + line.textStart;
+                if (line.encoding == Encoding::Utf8)
+                    out = utf8.appendToBuffer(out, raw);
+                else
+                    out = decodeCp1252(raw, out);
+                doc.m_text.truncate(out - doc.m_text.constData());
+            }
+            line.textLength = wide ? stop - k : doc.m_text.size() - line.textStart;
+            doc.classify(line);
+        }
+        k = next;
+        if (line.kind == Kind::Section) {
+            const QStringView name = doc.text(line).sliced(line.nameStart, line.nameLength);
+            if (doc.sectionIndex(name) < 0)
+                doc.m_index.insert(nameHash(name), qsizetype(doc.m_sectionStart.size()));
+            doc.m_sectionStart.push_back(qsizetype(doc.m_lines.size()));
+        }
+        doc.m_lines.push_back(line);
+    }
+    if (crlf > lf)
+        doc.m_newline = Eol::CrLf;
+    else if (lf == 0 && cr > 0)
+        doc.m_newline = Eol::Cr;
+    if (cp1252Lines > 0 && utf8Lines == 0 && !doc.m_prefixLength)
+        doc.m_newLines = Encoding::Cp1252;
+    return doc;
+}
+
+std::optional<QString> IniDocument::value(const QString &section, QStringView key) const
+{
+    const qsizetype s = findSection(section);
+    const qsizetype k = s < 0 ? -1 : findKey(s, key);
+    if (k < 0)
+        return std::nullopt;
+    return valueOf(m_lines[size_t(k)]).toString();
+}
+
+IniDocument::Line IniDocument::lineFrom(qsizetype textStart) const
+{
+    Line line;
+    line.textStart = textStart;
+    line.textLength = m_text.size() - textStart;
+    line.eol = m_newline;
+    classify(line);
+    return line;
+}
+
+void IniDocument::terminateLastLine()
+{
+    if (!m_lines.empty() && m_lines.back().eol == Eol::None)
+        m_lines.back().eol = m_newline;
+}
+
+bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+{
+    const QStringView k = trimmed(key);
+    const bool namesFit = !trimmed(section).isEmpty() && !section.contains(QChar(u']'))
+        && !k.isEmpty() && !k.contains(QChar(u'=')) && !k.startsWith(u'[') && !k.startsWith(u';');
+    const bool encodable = m_wide != Encoding::Ascii
+        || (QStringView(section).isValidUtf16() && k.isValidUtf16()
+            && QStringView(value).isValidUtf16());
+    if (!namesFit || !encodable || hasLineBreak(section) || hasLineBreak(key)
+        || hasLineBreak(value))
+        return false;
+
+    const qsizetype s = findSection(section);
+    const qsizetype start = m_text.size();
+    if (s < 0) {
+        terminateLastLine();
+        m_text += u'[';
+        m_text += section;
+        m_text += u']';
+        m_index.insert(nameHash(trimmed(section)), qsizetype(m_sectionStart.size()));
+        m_sectionStart.push_back(qsizetype(m_lines.size()));
+        m_lines.push_back(lineFrom(start));
+        const qsizetype keyStart = m_text.size();
+        m_text += key;
+        m_text += u'=';
+        appendQuoted(m_text, value);
+        m_lines.push_back(lineFrom(keyStart));
+    } else if (const qsizetype found = findKey(s, key); found >= 0) {
+        Line &line = m_lines[size_t(found)];
+        if (valueOf(line) == value)
+            return true;
+        // Room first, so that the part kept can be copied from the text itself.
+        m_text.reserve(start + line.valueStart + value.size() + 3);
+        m_text += text(line).first(line.valueStart);
+        appendQuoted(m_text, value);
+        Line changed = lineFrom(start);
+        // A value that keeps its end blanks by a NUL reads back longer, and is
+        // the same when written again.
+        if (text(changed) == text(line)) {
+            m_text.truncate(start);
+            return true;
+        }
+        changed.encoding = line.encoding;
+        changed.eol = line.eol;
+        line = changed;
+    } else {
+        // After the section's last key, so that blank lines and the comments
+        // that lead into the next section stay where they are.
+        qsizetype after = m_sectionStart[size_t(s)];
+        const qsizetype end = sectionEnd(s);
+        for (qsizetype i = after + 1; i < end; ++i) {
+            if (m_lines[size_t(i)].kind == Kind::Key)
+                after = i;
+        }
+        if (after + 1 == qsizetype(m_lines.size()))
+            terminateLastLine();
+        m_text += key;
+        m_text += u'=';
+        appendQuoted(m_text, value);
+        m_lines.insert(m_lines.begin() + after + 1, lineFrom(start));
+        for (size_t t = size_t(s) + 1; t < m_sectionStart.size(); ++t)
+            ++m_sectionStart[t];
+    }
+    m_modified = true;
+    return true;
+}
+
+void IniDocument::appendEol(QByteArray &out, Eol eol) const
+{
+    const char *units = eol == Eol::CrLf ? "\r\n"
+        : eol == Eol::Lf                 ? "\n"
+        : eol == Eol::Cr                 ? "\r"
+                                         : "";
+    for (; *units; ++units) {
+        if (m_wide == Encoding::Utf16Le)
+            out.append(*units).append('\0');
+        else if (m_wide == Encoding::Utf16Be)
+            out.append('\0').append(*units);
+        else
+            out.append(*units);
+    }
+}
+
+void IniDocument::appendText(QByteArray &out, const Line &line) const
+{
+    const QStringView lineText = text(line);
+    const qsizetype start = out.size();
+    if (m_wide != Encoding::Ascii) {
+        const bool le = m_wide == Encoding::Utf16Le;
+        for (const QChar c : lineText) {
+            const auto hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+            out.append(le ? lo : hi).append(le ? hi : lo);
+        }
+        return;
+    }
+    // Windows-1252 bytes that also form UTF-8 would read back as other text.
+    const Encoding encoding = line.encoding == Encoding::Ascii ? m_newLines : line.encoding;
+    if (encoding == Encoding::Cp1252 && encodeCp1252(lineText, out)) {
+        const QByteArrayView bytes = QByteArrayView(out).sliced(start);
+        if (isAscii(bytes) || !bytes.isValidUtf8())
+            return;
+    }
+    out.resize(start + 3 * lineText.size());
+    QStringEncoder utf8(QStringConverter::Utf8);
+    out.truncate(utf8.appendToBuffer(out.data() + start, lineText) - out.constData());
+}
+
+QByteArray IniDocument::toBytes() const
+{
+    QByteArray out;
+    out.reserve(m_source.size());
+    out.append(m_source.constData(), m_prefixLength);
+    for (const Line &line : m_lines) {
+        if (line.rawLength >= 0)
+            out.append(m_source.constData() + line.rawStart, line.rawLength);
+        else
+            appendText(out, line);
+        appendEol(out, line.eol);
+    }
+    out.append(m_source.constData() + m_tailStart, m_source.size() - m_tailStart);
+    return out;
+}
+
+QString IniIoStatus::toString() const
+{
+    return QStringLiteral("%1: errno %2 (%3)")
+        .arg(QLatin1String(step))
+        .arg(error)
+        .arg(qt_error_string(error));
+}
+
+namespace {
 
 class Fd {
 public:
@@ -336,69 +596,9 @@ private:
     int m_fd;
 };
 
-// O_NONBLOCK keeps a FIFO put in place of the file from blocking the open.
-bool readBytes(const QByteArray &path, QByteArray &bytes, FileId &id)
+IniIoStatus failure(const char *step, int error = errno)
 {
-    Fd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.get() < 0)
-        return false;
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > MaxFileSize)
-        return false;
-    id = FileId::of(st);
-    bytes.resize(qsizetype(st.st_size));
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (bytes.size() >= MaxFileSize)
-                return false;
-            bytes.resize(bytes.size() + 4096);
-        }
-        const ssize_t n = ::read(fd.get(), bytes.data() + filled, size_t(bytes.size() - filled));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            break;
-        filled += n;
-    }
-    bytes.truncate(filled);
-    return true;
-}
-
-// The cached document when it still matches the file, otherwise the file read
-// anew (and cached). Null when the file is missing or cannot be read.
-const Document *currentDocument(const QString &path)
-{
-    Cache &c = cache();
-    if (c.path != path) {
-        c.valid = false;
-        c.path = path;
-        c.nativePath = QFile::encodeName(path);
-    }
-    struct stat st;
-    if (::stat(c.nativePath.constData(), &st) != 0) {
-        c.valid = false;
-        return nullptr;
-    }
-    if (c.valid && c.id == FileId::of(st) && !c.young)
-        return &c.doc;
-
-    QByteArray bytes;
-    FileId id;
-    if (!readBytes(c.nativePath, bytes, id)) {
-        c.valid = false;
-        return nullptr;
-    }
-    if (!c.valid || bytes != c.bytes)
-        c.doc = decode(bytes);
-    c.bytes = std::move(bytes);
-    c.id = id;
-    c.young = isYoung(id);
-    c.valid = true;
-    return &c.doc;
+    return {error, step};
 }
 
 // The file a write must replace: a symbolic link is followed to its target,
@@ -417,12 +617,8 @@ QByteArray writeTarget(const QByteArray &path)
         if (n <= 0 || n >= link.size())
             return {};
         link.truncate(n);
-        if (link.startsWith('/')) {
-            p = link;
-        } else {
-            const qsizetype slash = p.lastIndexOf('/');
-            p = (slash < 0 ? QByteArray() : p.left(slash + 1)) + link;
-        }
+        const qsizetype slash = p.lastIndexOf('/');
+        p = link.startsWith('/') || slash < 0 ? link : p.first(slash + 1) + link;
     }
     return {};
 }
@@ -433,201 +629,150 @@ bool writeAll(int fd, const char *data, size_t size)
         const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
             return false;
+        }
         data += n;
         size -= size_t(n);
     }
     return true;
 }
 
-// Writes bytes to a new file beside target and renames it over target. The
-// old file stays untouched unless every step succeeds.
-bool replaceFile(const QByteArray &target, const QByteArray &bytes, const struct stat *old,
-                 FileId &newId)
+bool syncFd(int fd)
 {
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray dir = slash < 0 ? QByteArray() : target.left(slash + 1);
-    const QByteArray base = slash < 0 ? target : target.mid(slash + 1);
-
-    QByteArray temp;
-    int rawFd = -1;
-    for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
-        temp = dir + '.' + base.left(200) + ".tmp-"
-            + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        // A new file gets the usual mode (umask applies); a replaced one gets
-        // its old mode below, and is private until then.
-        rawFd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                       old ? 0600 : 0666);
-        if (rawFd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (rawFd < 0)
-        return false;
-    Fd fd(rawFd);
-
-    bool ok = true;
-    if (old) {
-        struct stat now;
-        if (::fstat(fd.get(), &now) == 0
-            && (now.st_uid != old->st_uid || now.st_gid != old->st_gid)) {
-            // Without the right to give the file away, keep at least the group.
-            if (::fchown(fd.get(), old->st_uid, old->st_gid) != 0
-                && ::fchown(fd.get(), uid_t(-1), old->st_gid) != 0) {
-                // Neither: the file stays the writer's, as a new file would.
-            }
-        }
-        ok = ::fchmod(fd.get(), old->st_mode & 07777) == 0;
-    }
-    ok = ok && writeAll(fd.get(), bytes.constData(), size_t(bytes.size()));
-    if (ok) {
-        int r;
-        do {
-            r = ::fsync(fd.get());
-        } while (r != 0 && errno == EINTR);
-        ok = r == 0;
-    }
-    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
-    if (!ok) {
-        ::unlink(temp.constData());
-        return false;
-    }
-    // Taken after the rename, which changes the file's ctime.
-    struct stat st;
-    newId = ::fstat(fd.get(), &st) == 0 ? FileId::of(st) : FileId {};
-    return true;
+    int r;
+    do {
+        r = ::fsync(fd);
+    } while (r != 0 && errno == EINTR);
+    return r == 0;
 }
 
 // A write killed between creating its temporary file and the rename leaves
-// that file behind. Only one copy of the program writes this file, so once per
-// run the leftovers are removed; the age test spares a write of this moment.
-void removeLeftoverTemps(const QByteArray &target)
+// that file behind. The age spares a write that runs at this moment.
+void removeLeftovers(const QByteArray &dir, const QByteArray &prefix)
 {
-    static QSet<QByteArray> cleaned;
-    if (cleaned.contains(target))
+    DIR *d = ::opendir(dir.isEmpty() ? "." : dir.constData());
+    if (!d)
         return;
-    cleaned.insert(target);
-    const qsizetype slash = target.lastIndexOf('/');
-    QDir dir(QFile::decodeName(slash < 0 ? QByteArray(".") : target.left(slash + 1)));
-    const QString pattern = QLatin1Char('.') + QFile::decodeName(target.mid(slash + 1).left(200))
-        + QLatin1String(".tmp-*");
-    const QStringList temps = dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
-    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-60);
-    for (const QString &name : temps) {
-        if (QFileInfo(dir.filePath(name)).lastModified() < old)
-            dir.remove(name);
+    const time_t limit = ::time(nullptr) - LeftoverSeconds;
+    while (const dirent *entry = ::readdir(d)) {
+        struct stat st;
+        if (QByteArrayView(entry->d_name).startsWith(prefix)
+            && ::fstatat(::dirfd(d), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(st.st_mode) && st.st_mtime < limit)
+            ::unlinkat(::dirfd(d), entry->d_name, 0);
     }
-}
-
-bool validNames(QStringView section, QStringView key, QStringView value)
-{
-    const auto hasLineEnd = [](QStringView s) {
-        return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
-    };
-    const QStringView k = trimmed(key);
-    return !trimmed(section).isEmpty() && !section.contains(QLatin1Char(']')) && !k.isEmpty()
-        && !k.contains(QLatin1Char('=')) && !k.startsWith(QLatin1Char('['))
-        && !k.startsWith(QLatin1Char(';')) && !hasLineEnd(section) && !hasLineEnd(key)
-        && !hasLineEnd(value);
-}
-
-// Puts value under key in section of doc's text and parses the text anew.
-void setValue(Document &doc, const QString &section, const QString &key, const QString &value)
-{
-    const auto header = doc.sections.constFind(foldName(section));
-    QString &t = doc.text;
-    if (header == doc.sections.cend()) {
-        if (!doc.lines.empty()
-            && doc.lines.back().end == doc.lines.back().start + doc.lines.back().length)
-            t += doc.newline;
-        t += QLatin1Char('[') + section + QLatin1Char(']') + doc.newline + key + QLatin1Char('=')
-            + value + doc.newline;
-    } else if (const qsizetype k = findKey(doc, *header, trimmed(key)); k >= 0) {
-        const Line &line = doc.lines[size_t(k)];
-        t.replace(line.valueStart, line.start + line.length - line.valueStart, value);
-    } else {
-        // After the section's last key line, so that blank lines and the
-        // comments that lead into the next section stay where they are.
-        qsizetype after = *header;
-        for (qsizetype i = after + 1; i < qsizetype(doc.lines.size()); ++i) {
-            const LineKind kind = doc.lines[size_t(i)].kind;
-            if (kind == LineKind::Section)
-                break;
-            if (kind == LineKind::Key)
-                after = i;
-        }
-        const Line &line = doc.lines[size_t(after)];
-        QString insert = key + QLatin1Char('=') + value + doc.newline;
-        if (line.end == line.start + line.length)
-            insert.prepend(doc.newline);
-        t.insert(line.end, insert);
-    }
-    parse(doc);
+    ::closedir(d);
 }
 
 } // namespace
 
-std::optional<QString> readValue(const QString &filePath, const QString &section,
-                                 const QString &key)
+IniIoStatus readIniFile(const QString &path, IniDocument &document)
 {
-    const Document *doc = currentDocument(filePath);
-    if (!doc)
-        return std::nullopt;
-    const auto header = doc->sections.constFind(foldName(section));
-    if (header == doc->sections.cend())
-        return std::nullopt;
-    const qsizetype k = findKey(*doc, *header, trimmed(key));
-    if (k < 0)
-        return std::nullopt;
-    const Line &line = doc->lines[size_t(k)];
-    QStringView value = trimmed(
-        QStringView(doc->text).mid(line.valueStart, line.start + line.length - line.valueStart));
-    if (value.size() >= 2 && value.front() == value.back()
-        && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')))
-        value = value.mid(1, value.size() - 2);
-    return value.toString();
-}
-
-bool writeValue(const QString &filePath, const QString &section, const QString &key,
-                const QString &value)
-{
-    if (!validNames(section, key, value))
-        return false;
-    const QByteArray target = writeTarget(QFile::encodeName(filePath));
-    if (target.isEmpty())
-        return false;
-
+    document = IniDocument();
+    // O_NONBLOCK keeps a FIFO put in place of the file from blocking the open.
+    Fd fd(::open(pathToNative(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0)
+        return errno == ENOENT ? IniIoStatus() : failure("open");
     struct stat st;
-    const bool exists = ::stat(target.constData(), &st) == 0;
-    if (!exists && errno != ENOENT)
-        return false;
-    if (exists && !S_ISREG(st.st_mode))
-        return false;
-
-    Document doc;
-    if (exists) {
-        const Document *current = currentDocument(filePath);
-        // Content that cannot be read cannot be kept, so it is not replaced.
-        if (!current || !current->lossless)
-            return false;
-        doc = *current;
+    if (::fstat(fd.get(), &st) != 0)
+        return failure("fstat");
+    if (!S_ISREG(st.st_mode))
+        return failure("open", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (st.st_size > MaxFileSize)
+        return failure("read", EFBIG);
+    QByteArray bytes(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() > MaxFileSize)
+                return failure("read", EFBIG);
+            bytes.resize(bytes.size() + 4096);
+        }
+        const ssize_t n = ::read(fd.get(), bytes.data() + filled, size_t(bytes.size() - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return failure("read");
+        if (n == 0)
+            break;
+        filled += n;
     }
-    setValue(doc, section, key, value);
-    const QByteArray bytes = encode(doc);
-
-    FileId id;
-    if (!replaceFile(target, bytes, exists ? &st : nullptr, id))
-        return false;
-    removeLeftoverTemps(target);
-    Cache &c = cache();
-    c.path = filePath;
-    c.nativePath = QFile::encodeName(filePath);
-    c.id = id;
-    c.bytes = bytes;
-    c.doc = std::move(doc);
-    c.valid = id.inode != 0;
-    c.young = c.valid && isYoung(id);
-    return true;
+    bytes.truncate(filled);
+    document = IniDocument::fromBytes(bytes);
+    return {};
 }
 
-} // namespace velkora::IniFile
+IniIoStatus writeIniFile(const QString &path, const IniDocument &document)
+{
+    const QByteArray target = writeTarget(pathToNative(path));
+    if (target.isEmpty())
+        return failure("readlink", ELOOP);
+    struct stat old;
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        return failure("stat");
+    if (exists && !S_ISREG(old.st_mode))
+        return failure("stat", S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    // Root may write anything, but a file without a write bit is meant to stay.
+    if (exists
+        && ((old.st_mode & 0222) == 0
+            || ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0))
+        return failure("access", EACCES);
+
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray dir = slash < 0 ? QByteArray() : target.first(slash + 1);
+    const QByteArray prefix = '.'
+        + target.sliced(slash + 1).first(std::min<qsizetype>(200, target.size() - slash - 1))
+        + ".tmp-";
+    QByteArray temp;
+    int rawFd = -1;
+    for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
+        temp = dir + prefix
+            + QByteArray::number(QRandomGenerator::global()->bounded(36 * 36 * 36 * 36), 36);
+        // A new file gets the usual mode (umask applies); a replaced one gets
+        // its old mode below, and is private until then.
+        rawFd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                       exists ? 0600 : 0666);
+        if (rawFd < 0 && errno != EEXIST)
+            return failure("create");
+    }
+    if (rawFd < 0)
+        return failure("create", EEXIST);
+    Fd fd(rawFd);
+
+    IniIoStatus status;
+    if (exists) {
+        // Without the right to give the file away, keep at least the group.
+        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+            const bool group = ::fchown(fd.get(), uid_t(-1), old.st_gid) == 0;
+            qCWarning(lcConfig, "cannot keep the owner%s of \"%s\"", group ? "" : " and group",
+                      target.constData());
+        }
+        if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
+            status = failure("fchmod");
+    }
+    const QByteArray bytes = document.toBytes();
+    if (status.ok() && !writeAll(fd.get(), bytes.constData(), size_t(bytes.size())))
+        status = failure("write");
+    if (status.ok() && !syncFd(fd.get()))
+        status = failure("fsync");
+    if (status.ok() && ::rename(temp.constData(), target.constData()) != 0)
+        status = failure("rename");
+    if (!status.ok()) {
+        ::unlink(temp.constData());
+        return status;
+    }
+    // The new file is in place; a folder that cannot be synced leaves it
+    // there, only less sure to survive a power cut.
+    Fd folder(::open(dir.isEmpty() ? "." : dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0 || (!syncFd(folder.get()) && errno != EINVAL))
+        qCWarning(lcConfig, "cannot sync the folder of \"%s\": errno %d", target.constData(),
+                  errno);
+    removeLeftovers(dir, prefix);
+    return status;
+}
+
+} // namespace velkora

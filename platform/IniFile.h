@@ -1,31 +1,126 @@
 #pragma once
-// A small INI reader and writer that behaves like the Windows profile
-// functions where the program relies on them: names match without regard to
-// case, values are trimmed, the first of two equal keys wins, comments and
-// unknown lines are kept. A Windows-made file keeps its encoding and line ends.
-// Every write replaces the file atomically and leaves it untouched on failure.
+// The INI layer: a file is read once into a document and written back whole,
+// in one atomic replacement. Where the program relies on it, the document
+// behaves like the Windows profile functions: names match without regard to
+// case, the first of two equal keys (and sections) wins, blanks around a value
+// are trimmed and a pair of quotes that wraps a whole value is dropped.
+// Comments, unknown lines, each line's encoding and the line ends stay as the
+// file had them, byte for byte where a line is not changed.
 
+#include <QByteArray>
+#include <QHash>
 #include <QString>
+#include <QStringView>
+
 #include <optional>
+#include <vector>
 
-namespace velkora::IniFile {
+namespace velkora {
 
-/// The value of key in section, trimmed of blanks, a matching pair of quotes
-/// removed. Empty (not missing) when the key stands there with an empty value;
-/// nullopt when file, section or key is missing or the file cannot be read.
-/// The last file is kept parsed; one stat() per call tells whether another
-/// process has changed it since.
-std::optional<QString> readValue(const QString &filePath, const QString &section,
-                                 const QString &key);
+class IniDocument {
+public:
+    /// Reads the bytes of a file. Never fails: what is no INI line is kept as
+    /// it stands. A UTF-16 byte-order mark (either order) makes the whole file
+    /// UTF-16; otherwise each line is UTF-8 where it is valid UTF-8 and
+    /// Windows-1252 where not.
+    static IniDocument fromBytes(const QByteArray &bytes);
 
-/// Writes value under key in section: replaces the key's value where it stands,
-/// or appends the key to its section, or appends the section to the file, or
-/// creates the file (UTF-8, LF). True when the new file is safely in place.
-/// False, with the file left as it was, when it cannot be read or replaced, or
-/// when a name or the value would break the file's lines (a line break, a
-/// "]" in the section, a key that is empty, holds "=" or begins with "[" or
-/// ";").
-bool writeValue(const QString &filePath, const QString &section, const QString &key,
-                const QString &value);
+    /// The value of key in section, without blanks around it and one wrapping
+    /// pair of quotes removed: empty when the key stands there with an empty
+    /// value, nullopt when the section or the key is missing.
+    std::optional<QString> value(const QString &section, QStringView key) const;
 
-} // namespace velkora::IniFile
+    /// Replaces the value of the key where it stands, or adds the key after its
+    /// section's last key, or adds the section at the end. The value is quoted
+    /// where the reader would otherwise change it, so value() gives it back as
+    /// it was set; only one with both kinds of quote and blanks at its ends
+    /// comes back without those at its start and with a NUL after those at its
+    /// end. Setting the value already read changes nothing. False, with
+    /// nothing changed, for a name or value that would break the file's lines
+    /// (a line break, a "]" in the section, a key that is empty, holds "=" or
+    /// begins with "[" or ";") or that the file's encoding cannot hold (an
+    /// unpaired surrogate outside UTF-16).
+    bool setValue(const QString &section, const QString &key, const QString &value);
+
+    /// True once setValue has changed anything.
+    bool isModified() const { return m_modified; }
+
+    /// The file's bytes. Lines that were not changed are the bytes read. A
+    /// changed line keeps its line's encoding, and a new line in a file whose
+    /// other lines are Windows-1252 takes that, where every character fits and
+    /// the bytes read back as the same text; else the line is UTF-8. New lines
+    /// take the file's line end; a new file is UTF-8 with LF.
+    QByteArray toBytes() const;
+
+private:
+    enum class Kind : quint8 { Other, Comment, Section, Key };
+    // Ascii: the line holds no other byte, so a change takes the file's choice.
+    enum class Encoding : quint8 { Ascii, Utf8, Cp1252, Utf16Le, Utf16Be };
+    enum class Eol : quint8 { None, Lf, CrLf, Cr };
+
+    struct Line {
+        qsizetype rawStart = 0; // the line's bytes in m_source, line end left out
+        qsizetype textStart = 0, textLength = 0; // in m_text; section and key lines only
+        qint32 rawLength = -1; // -1: new or changed, written from its text
+        qint32 nameStart = 0, nameLength = 0, valueStart = 0; // within the text
+        Kind kind = Kind::Other;
+        Encoding encoding = Encoding::Ascii;
+        Eol eol = Eol::None;
+    };
+
+    QStringView text(const Line &line) const;
+    QStringView valueOf(const Line &line) const;
+    void classify(Line &line) const;
+    qsizetype findSection(const QString &name) const;
+    qsizetype sectionIndex(QStringView name) const;
+    qsizetype sectionEnd(qsizetype section) const;
+    qsizetype findKey(qsizetype section, QStringView key) const;
+    Line lineFrom(qsizetype textStart) const;
+    void terminateLastLine();
+    void appendText(QByteArray &out, const Line &line) const;
+    void appendEol(QByteArray &out, Eol eol) const;
+
+    QByteArray m_source;
+    QString m_text; // the decoded text of section and key lines, one after the other
+    qsizetype m_prefixLength = 0; // byte-order mark
+    qsizetype m_tailStart = 0; // the odd last byte of a UTF-16 file
+    std::vector<Line> m_lines;
+    // The first line of each section; section 0 holds the lines before any header.
+    std::vector<qsizetype> m_sectionStart {0};
+    // The first section whose name has that hash; names that collide are searched.
+    QHash<size_t, qsizetype> m_index;
+    Encoding m_wide = Encoding::Ascii; // Utf16Le or Utf16Be for a UTF-16 file
+    Encoding m_newLines = Encoding::Utf8; // for new lines of an 8-bit file
+    Eol m_newline = Eol::Lf;
+    bool m_modified = false;
+    mutable QString m_lastName; // the last section found, as asked for
+    mutable qsizetype m_lastSection = -1;
+};
+
+/// Why a file could not be read or written: the errno and the step that failed.
+struct IniIoStatus {
+    int error = 0;
+    const char *step = "";
+
+    bool ok() const { return error == 0; }
+    /// "rename: errno 28 (No space left on device)"
+    QString toString() const;
+};
+
+/// Reads the file into document. A missing file gives an empty document; a
+/// file that cannot be read (no permission, not a regular file, larger than
+/// 64 MiB, a read error) gives the errno and an empty document.
+IniIoStatus readIniFile(const QString &path, IniDocument &document);
+
+/// Replaces the file with the document's bytes in one atomic step: a
+/// temporary file beside it, every write checked, fsync, rename, fsync of the
+/// folder. A symbolic link is written through to its target and stays; the
+/// mode, owner and group of the file are kept (an owner we may not give the
+/// file to is put on record). A file without a write bit in its mode, or that
+/// we may not write, is not replaced (EACCES). On failure the old file stays as
+/// it was and no temporary file is left; a folder that cannot be synced after
+/// the rename is put on record, the new file being in place. Leftovers of
+/// killed writes older than a minute are removed by the next write.
+IniIoStatus writeIniFile(const QString &path, const IniDocument &document);
+
+} // namespace velkora

@@ -1,131 +1,148 @@
 #include "config/ModGlobal.h"
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
+#include "platform/NativePath.h"
 
-#include <QFile>
+#include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
-using velkora::EntryCount;
-using velkora::ProgramTable;
+#include <sys/stat.h>
+#include <unistd.h>
+
+using Entries = QList<ModeFile::ListEntry>;
 
 class tst_ModeFile : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    static void row(const char *name, const auto &...v) { (QTest::newRow(name) << ... << v); }
-    static void writeFile(const QByteArray &content)
+    // The INI layer reads and writes a file's bytes as they are, whatever the bytes of its path.
+    static QByteArray bytesOf(const QString &path)
     {
-        QFile f(ModGlobal::IniFilePath);
-        QVERIFY(content.isNull()
-                || (f.open(QIODevice::WriteOnly) && f.write(content) == content.size()));
+        velkora::IniDocument file;
+        return velkora::readIniFile(path, file).ok() ? file.toBytes() : "";
     }
-    // Sections 0 to upTo as the save writes them; blank lines are the INI layer's affair.
-    static QStringList sections(const QStringList &entries, int upTo = 30)
+    static QByteArray sample(const char *name)
     {
-        QStringList lines;
-        for (int i = 0; i <= upTo; ++i) {
-            const QStringList e = entries.value(i, "||").split('|');
-            lines << QString("[%1]").arg(i) << "DATEI=" + e[0] << "Name=" + e[1] << "ZEIT=" + e[2];
-        }
-        return lines;
+        return bytesOf(qEnvironmentVariable("VELKORA_TEST_DATA") + '/' + name);
+    }
+    static bool writeFile(const QByteArray &bytes, int mode = 0644)
+    {
+        const QString &path = ModGlobal::IniFilePath;
+        return velkora::writeIniFile(path, velkora::IniDocument::fromBytes(bytes)).ok()
+            && ::chmod(velkora::pathToNative(path), mode_t(mode)) == 0;
+    }
+    static Entries loadEntries()
+    {
+        velkora::resetProgramTable();
+        ModeFile::LoadProgramTable();
+        return ModeFile::ProgramListEntries();
     }
 
 private Q_SLOTS:
     void init()
     {
-        velkora::resetProgramTable();
         ModGlobal::IniFilePath = m_dir.filePath("Velkora.ini");
         QFile::remove(ModGlobal::IniFilePath);
     }
 
-    void load_data()
+    // Hand-written files through load, "/config", "Exit" without edits and the next load, in a
+    // folder whose name is not UTF-8.
+    void roundTrip_data()
     {
-        QTest::addColumn<QByteArray>("file"); // null: no file at all
-        QTest::addColumn<int>("entryCount");
-        QTest::addColumn<QStringList>("list"); // the list lines of the filled slots
-        QTest::addColumn<QString>("slot0"); // path|name|seconds, "-" where unset
-        row("no file", QByteArray(), 0, QStringList(), QString("-|-|-"));
-        row("gaps keep slot numbers",
-            QByteArray("[1]\nDATEI=C:\\A.EXE\nZEIT=5\n[4]\nDATEI=/b "
-                       "c/d\nName=B\nZEIT=-3\n[6]\nDATEI=/e\nName=E\n"),
-            3, QStringList {"C:\\A.EXE||5", "/b c/d|B|-3", "/e|E|"}, QString("-|-|-"));
-        row("empty path does not count", QByteArray("[0]\nDATEI=\nNAME=Nur Name\nZEIT=7\n"), 0,
-            QStringList(), QString("-|Nur Name|7"));
-        row("seconds abc", QByteArray("[0]\nDATEI=/a\nZEIT=abc\n"), 1, QStringList {"/a||"},
-            QString("/a|-|-"));
-        row("seconds with blanks", QByteArray("[0]\nDATEI=/a\nZEIT= 15 \n"), 1,
-            QStringList {"/a||15"}, QString("/a|-|15"));
-        row("seconds beyond 32 bits", QByteArray("[0]\nDATEI=/a\nZEIT=99999999999\n"), 1,
-            QStringList {"/a||"}, QString("/a|-|-"));
-        row("name key in any case",
-            QByteArray("[0]\nDATEI=/ä\nname=klein\n[1]\nDATEI=/b\nNAME=GROSS\n"), 2,
-            QStringList {"/ä|klein|", "/b|GROSS|"}, QString("/ä|klein|-"));
-        row("section 31 is not read", QByteArray("[30]\nDATEI=/last\n[31]\nDATEI=/beyond\n"), 1,
-            QStringList {"/last||"}, QString("-|-|-"));
-        row("garbage", QByteArray("\x01\x02[0\nDATEI\n==\n\xff\xfe"), 0, QStringList(),
-            QString("-|-|-"));
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<Entries>("entries");
+        // Once cut at the pipe and spilled into Name and ZEIT.
+        QTest::newRow("command with a pipe")
+            << QByteArray("[0]\nDATEI=sh -c 'ls | wc -l'\nName=Zählen\nZEIT=5\n")
+            << Entries {{"sh -c 'ls | wc -l'", "Zählen", "5"}};
+        // Once read back as /opt/My App/tool" "x y.
+        QTest::newRow("quoted program with a quoted argument")
+            << QByteArray("[0]\nDATEI=\"/opt/My App/tool\" \"x y\"\n")
+            << Entries {{"\"/opt/My App/tool\" \"x y\"", {}, {}}};
+        QTest::newRow("quoted path, | in a name, name key in capitals")
+            << QByteArray("[0]\r\nDATEI=\"/opt/My App/tool\"\r\nNAME=Tool|Beta\r\nZEIT= 15 \r\n")
+            << Entries {{"/opt/My App/tool", "Tool|Beta", "15"}};
+        QTest::newRow("umlauts beside a Windows-1252 byte")
+            << sample("utf8_beside_cp1252.ini") << Entries {{"/opt/Grüße", "Büro €", "10"}};
+        QTest::newRow("UTF-8 byte-order mark")
+            << sample("utf8_bom.ini") << Entries {{"/opt/grüße/start", "Grüße", "12"}};
+        QTest::newRow("UTF-16BE") << sample("utf16be.ini") << Entries {{"/opt/Käfer", "𝄞", "3"}};
+        QTest::newRow("UTF-16LE of odd length")
+            << sample("utf16le_odd.ini") << Entries {{"/opt/Käfer", {}, {}}};
+        QTest::newRow("cut at 254 characters but never in a pair, and at a NUL; a tab kept")
+            << sample("cut_at_254.ini") << Entries {{QString(253, u'a'), "'x\" \t", "2"}};
+        QTest::newRow("entries in sections 1, 4 and 6, bad seconds unset")
+            << sample("sections_1_4_6.ini")
+            << Entries {{"C:\\A.EXE", {}, {}}, {"/b", "B", "-3"}, {"/e", {}, {}}};
+        QTest::newRow("an empty path does not count, section 31 is not read")
+            << sample("section_31.ini") << Entries {{"/last", {}, {}}};
     }
-    void load()
+    void roundTrip()
     {
-        QFETCH(QByteArray, file);
-        writeFile(file);
-        ModeFile::LoadProgramTable();
-        const velkora::ProgramEntry &e = ProgramTable[0];
-        QTEST(e.path.value_or("-") + '|' + e.name.value_or("-") + '|'
-                  + (e.seconds ? QString::number(*e.seconds) : "-"),
-              "slot0");
-        QTEST(int(EntryCount), "entryCount");
-        QStringList lines;
-        for (const ModeFile::ListEntry &entry : ModeFile::ProgramListEntries())
-            lines << entry.line();
-        QTEST(lines, "list");
-        QCOMPARE(QFile::exists(ModGlobal::IniFilePath), !file.isNull());
+        QFETCH(QByteArray, content);
+        QFETCH(Entries, entries);
+        const QByteArray dir = QFile::encodeName(m_dir.path()) + "/Gr\xC3\xBC\xC3\x9F-\xFF";
+        QVERIFY(::mkdir(dir, 0700) == 0);
+        ModGlobal::IniFilePath = velkora::pathFromNative(dir + "/Velkora.ini");
+        QVERIFY(writeFile(content));
+        QCOMPARE(loadEntries(), entries);
+        QVERIFY(ModeFile::SaveProgramTable(entries));
+        QCOMPARE(loadEntries(), entries);
+        QVERIFY(::unlink(dir + "/Velkora.ini") == 0 && ::rmdir(dir) == 0); // names Qt cannot remove
     }
 
     void save_data()
     {
         QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QStringList>("after");
-        QByteArray five;
-        for (int i = 0; i < 5; ++i)
-            five += QString("[%1]\nDATEI=/old/%1\nName=Alt %1\nZEIT=1%1\n").arg(i).toUtf8();
-        const QStringList two {"/usr/bin/mail|Mail|10", "/usr/bin/backup|Backup|30"};
-        // A file entry without a name or seconds gives such lines; the lines after
-        // them must still reach the file.
-        const QStringList gaps {"/a|A|5", "/b||7", "/c|C|", "/d|D|9"};
-        const QStringList odd {"/opt/My App/bin/tool --x|Werkzeug für Äpfel|60",
-                               "\"/q u/x\" 'a b'|Zitat|2"};
-        QStringList many;
+        QTest::addColumn<Entries>("entries");
+        QTest::addColumn<QByteArray>("after");
+        Entries many;
         for (int i = 0; i < 33; ++i)
-            many << QString("/p/%1|P%1|%2").arg(i).arg(2 + i);
-        row("empty list, no file", QByteArray(), QStringList(), sections({}));
-        row("two lines over five entries", five, two, sections(two));
-        row("empty fields written, rest saved", QByteArray(), gaps, sections(gaps));
-        row("blanks, quotes, umlauts", QByteArray(), odd, sections(odd));
-        row("33 lines", QByteArray(), many, sections(many, 32));
+            many.append({QString("/p/%1").arg(i), QString("P%1").arg(i), QString::number(2 + i)});
+        QTest::newRow("empty list, no file")
+            << QByteArray() << Entries() << sample("saved_empty.ini");
+        // An entry of the file without a name or seconds has empty fields; those after it count.
+        QTest::newRow("two lines, an empty field, over five entries")
+            << sample("five_entries.ini")
+            << Entries {{"/usr/bin/mail", {}, "10"}, {"/usr/bin/backup", "Backup", "30"}}
+            << sample("saved_two.ini");
+        QTest::newRow("33 lines") << QByteArray() << many << sample("saved_33.ini");
+        QTest::newRow("quotes and blanks at the ends quoted")
+            << QByteArray() << Entries {{"\"/q u/x\"", " Zitat 'a'\t", "2"}}
+            << sample("saved_quotes.ini");
     }
     void save()
     {
         QFETCH(QByteArray, before);
-        QFETCH(QStringList, lines);
-        writeFile(before);
-        QList<ModeFile::ListEntry> entries;
-        for (const QString &line : lines) {
-            const QStringList f = line.split('|');
-            entries.append({f[0], f[1], f[2]});
-        }
-        ModeFile::SaveProgramTable(entries);
-        QFile f(ModGlobal::IniFilePath);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QStringList written = QString::fromUtf8(f.readAll()).split('\n');
-        written.removeAll(QString());
-        QTEST(written, "after");
-        ModeFile::LoadProgramTable(); // the next start reads back up to 31 of them
-        QCOMPARE(ModeFile::ProgramListEntries(), entries.mid(0, 31));
+        QFETCH(Entries, entries);
+        QVERIFY(before.isNull() || writeFile(before));
+        QVERIFY(ModeFile::SaveProgramTable(entries));
+        QTEST(bytesOf(ModGlobal::IniFilePath), "after");
+        QCOMPARE(loadEntries(), entries.mid(0, 31));
+    }
+
+    // What cannot be read or replaced stays as it is, with one line on standard error.
+    void refused()
+    {
+        const QString &path = ModGlobal::IniFilePath;
+        const auto expectLine = [](const char *line) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(line));
+        };
+        QVERIFY(QDir().mkdir(path));
+        expectLine("^cannot read the list from \".*Velkora.ini\": open: errno 21 ");
+        QCOMPARE(loadEntries(), Entries());
+        expectLine("^cannot save the list to \".*Velkora.ini\": open: errno 21 ");
+        QVERIFY(!ModeFile::SaveProgramTable({{"/a", "A", "5"}}) && QDir().rmdir(path));
+        QVERIFY(writeFile("[0]\nDATEI=/a\n", 0444));
+        expectLine("^cannot save the list to \".*Velkora.ini\": access: errno 13 ");
+        QVERIFY(!ModeFile::SaveProgramTable({{"/b", "B", "5"}}));
+        expectLine("^cannot save the list to \".*Velkora.ini\": entry 2 holds a line break");
+        QVERIFY(!ModeFile::SaveProgramTable({{"/a", "A", "5"}, {"/b", "B\nC", "5"}}));
+        QCOMPARE(bytesOf(path), "[0]\nDATEI=/a\n");
     }
 };
 
-QTEST_APPLESS_MAIN(tst_ModeFile)
+QTEST_GUILESS_MAIN(tst_ModeFile)
 #include "tst_ModeFile.moc"

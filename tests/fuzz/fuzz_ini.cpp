@@ -1,123 +1,107 @@
-// libFuzzer: any INI input survives every read and the table load; a write changes its key only,
-// reads back trimmed (ModINI: cut to 254), repeats byte for byte, leaves the file alone if refused.
-#include "config/ModGlobal.h"
+// libFuzzer, in memory. Any input parses and gives its own bytes back, as a path does; then either
+// "Exit" keeps the list it loaded and a second "Exit" changes nothing, or a value made of the input
+// reads back identical, every other key as it was, or is refused with nothing changed.
 #include "config/ModINI.h"
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
-#include "platform/IniFile.h"
+#include "platform/NativePath.h"
 
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
+#include <cstring>
 
 using namespace velkora;
-using Value = std::optional<QString>;
-using Pair = std::pair<QString, QString>;
+using Entries = QList<ModeFile::ListEntry>;
 
-QTemporaryDir g_dir(QStringLiteral("/dev/shm/velkora-fuzz-XXXXXX"));
-quint64 g_count = 0;
-
-[[noreturn]] void fail(const char *what, const Pair &key, const Value &want, const Value &got)
+[[noreturn]] static void fail(const char *what, const QString &detail = QString())
 {
-    const auto show = [](const Value &v) {
-        return v ? v->toUtf8().toPercentEncoding(" ") : QByteArray("(missing)");
-    };
-    std::fprintf(stderr, "MISMATCH: %s [%s] %s\n  expected: %s\n  actual:   %s\n", what,
-                 show(key.first).constData(), show(key.second).constData(), show(want).constData(),
-                 show(got).constData());
-    g_dir.remove(); // libFuzzer keeps the input itself
+    std::fprintf(stderr, "MISMATCH: %s %s\n", what, detail.toUtf8().toPercentEncoding(" ").data());
     std::abort();
 }
 
-} // namespace
+static Entries loaded(const IniDocument &doc)
+{
+    resetProgramTable();
+    ModeFile::LoadProgramTable(doc);
+    const Entries entries = ModeFile::ProgramListEntries();
+    if (entries.size() != EntryCount)
+        fail("EntryCount");
+    return entries;
+}
+
+// What the document gives back: no pair of quotes keeps the blanks at the ends of a value with
+// both kinds; those at its start are lost, those at its end kept by a NUL. What ModINI gives of
+// that (cut): at most 254 characters, never half a pair, up to a NUL, no trailing blanks.
+static QString asRead(QString v, bool cut)
+{
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    if (v.contains(u'"') && v.contains(u'\'') && (blank(v.front()) || blank(v.back()))) {
+        while (blank(v.front()))
+            v.remove(0, 1);
+        if (blank(v.back()))
+            v += QChar(0);
+    }
+    const qsizetype n = std::min<qsizetype>(v.size(), cut ? 254 : v.size());
+    v.truncate(n - (n < v.size() && v[n - 1].isHighSurrogate() && v[n].isLowSurrogate()));
+    v.truncate(cut && v.contains(QChar(0)) ? v.indexOf(QChar(0)) : v.size());
+    while (cut && v.endsWith(u' '))
+        v.chop(1);
+    return v;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Fresh names each run, so that no cached parse of an earlier input can answer.
-    const QString file = g_dir.filePath(QString::number(++g_count)), keyFile = file + u'k';
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    if (QFile in(file); !in.open(QIODevice::WriteOnly) || in.write(bytes) != bytes.size())
-        std::abort();
-
-    // Names to read and write: the first pieces of the input, cut where a name cannot go on.
-    static const QRegularExpression separators(QStringLiteral("[\\r\\n\\[\\]=;]"));
-    QStringList names = QString::fromUtf8(bytes.left(4096)).split(separators, Qt::SkipEmptyParts);
-    names.removeIf([](const QString &piece) { return piece.trimmed().isEmpty(); });
-    names = names.mid(0, 6);
-    QStringList sections = names, keys = names;
-    for (int i = 0; i < SlotCount; ++i)
-        sections << QString::number(i);
-    keys << QStringLiteral("DATEI") << QStringLiteral("NAME") << QStringLiteral("ZEIT");
-    const auto readAll = [&](const QString &from) {
-        QList<Value> values;
-        for (const QString &s : sections)
-            for (const QString &k : keys)
-                values << IniFile::readValue(from, s, k);
-        return values;
-    };
-    const QList<Value> before = readAll(file);
-
-    resetProgramTable();
-    ModGlobal::IniFilePath = file;
-    ModeFile::LoadProgramTable();
-    for (const ProgramEntry &e : ProgramTable)
-        for (const Value &field : {e.path, e.name})
-            if (field && (field->isEmpty() || field->size() > 254 || field->endsWith(u' ')))
-                fail("table field not as read", {}, std::nullopt, field);
-    if (std::ranges::count_if(ProgramTable, &ProgramEntry::filled) != EntryCount)
-        fail("EntryCount", {}, std::nullopt, QString::number(EntryCount));
-
-    const uint8_t sel = size ? data[size - 1] : 0;
-    const QString some = names.value(sel >> 5, QStringLiteral("x"));
-    const Pair written = sel % 4 == 0 ? Pair(some, names.value((sel >> 2) & 7, QStringLiteral("k")))
-        : sel % 4 == 1                ? Pair(QString::number(sel % 31), QStringLiteral("Name"))
-        : sel % 4 == 2 ? Pair(QStringLiteral("F%1").arg(sel), QStringLiteral("DATEI"))
-                       : Pair(u' ' + some.toUpper(), some.toLower() + u'\t');
-
-    // A piece of the input, at times stretched around 254, padded or quoted for the reader to undo.
-    const QByteArray piece = size > 2 ? bytes.mid(data[0] % size, data[1] * 4) : QByteArray();
-    QString core = QString::fromUtf8(piece).remove(u'\r').remove(u'\n').remove(QChar(0)).trimmed();
-    if (sel & 0x04 && !core.isEmpty())
-        core = core.repeated(255 / core.size() + 1).left(252 + (sel >> 6)).trimmed();
-    const bool quotes
-        = core.size() > 1 && core.back() == core[0] && QStringView(u"\"'").contains(core[0]);
-    const QString pad = sel & 0x10 ? QStringLiteral(" \t ") : QString();
-    const QString value = sel & 0x08 || quotes ? u'"' + core + u'"' : pad + core + pad;
-
-    const auto fileBytes = [](const QString &path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    // Refused only where the file cannot be written back (UTF-16 of odd length), and untouched.
-    const bool ok = IniFile::writeValue(file, written.first, written.second, value);
-    if (!ok && (size % 2 == 0 || !bytes.startsWith("\xFF\xFE") || fileBytes(file) != bytes))
-        fail("write refused, or the refusal changed the file", written, value, std::nullopt);
-    // The written key, to the reader: what a file of it alone holds (reading that drops the cache).
-    if (ok) {
-        IniFile::writeValue(keyFile, written.first, written.second, QStringLiteral("1"));
-        const QList<Value> same = readAll(keyFile), after = readAll(file);
-        for (qsizetype i = 0; i < before.size(); ++i)
-            if (!same[i] && before[i] != after[i])
-                fail("other key changed by write",
-                     {sections[i / keys.size()], keys[i % keys.size()]}, before[i], after[i]);
-        if (const Value raw = IniFile::readValue(file, written.first, written.second); raw != core)
-            fail("read-back", written, core, raw);
-        const QString cut = core.left(254).remove(QRegularExpression(QStringLiteral(" +$")));
-        if (const QString v = ModINI::ReadIniValue(file, written.first, written.second); v != cut)
-            fail("ModINI read-back", written, cut, v);
-        const QByteArray once = fileBytes(file);
-        if (!IniFile::writeValue(file, written.first, written.second, value)
-            || fileBytes(file) != once)
-            fail("second equal write not a no-op", written, value, std::nullopt);
+    const bool wide = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    const IniDocument doc = IniDocument::fromBytes(bytes);
+    if (doc.toBytes() != bytes || pathToNative(pathFromNative(bytes)) != bytes)
+        fail("bytes not given back");
+    if (size % 2 == 0) {
+        const Entries entries = loaded(doc);
+        IniDocument exit = doc;
+        const bool saved = ModeFile::SaveProgramTable(exit, entries);
+        IniDocument again = IniDocument::fromBytes(exit.toBytes());
+        if (!saved || loaded(again) != entries || !ModeFile::SaveProgramTable(again, entries)
+            || again.isModified())
+            fail("Exit refused or changed the list, or a second Exit changed the file");
+        return 0;
     }
-    QFile::remove(file);
-    QFile::remove(keyFile);
+
+    // A value: the input as UTF-8, or as UTF-16 code units (unpaired surrogates), stretched across
+    // the cut, in quotes or blanks for the reader to undo.
+    const uint8_t sel = data[size - 1];
+    QString value = QString::fromUtf8(bytes.first(std::min<qsizetype>(bytes.size(), 600)));
+    if (sel & 1) {
+        value.resize(qsizetype(std::min<size_t>(size / 2, 300)));
+        std::memcpy(value.data(), data, size_t(value.size()) * 2);
+    }
+    while (sel & 2 && !value.isEmpty() && value.size() < 250)
+        value += value;
+    if (sel & 4)
+        value = QChar(sel & 8 ? u'"' : u'\'') + value + QChar(sel & 16 ? u'"' : u'\'');
+    if (sel & 32)
+        value = QStringLiteral(" \t") + value + QStringLiteral("\t ");
+    const bool fits
+        = !value.contains(u'\n') && !value.contains(u'\r') && (wide || value.isValidUtf16());
+
+    QString name = QString::fromUtf8(bytes.first(std::min<qsizetype>(bytes.size(), 6)));
+    name.removeIf([](QChar c) { return QStringView(u"[]=;\r\n").contains(c); });
+    const QString keys[] = {QStringLiteral("DATEI"), QStringLiteral("NAME"), u'K' + name};
+    const QString section = sel & 64 ? u'S' + name : QString::number(sel % 33),
+                  &key = keys[sel % 3];
+    IniDocument edited = doc;
+    if (edited.setValue(section, key, value) != fits || (!fits && edited.toBytes() != bytes))
+        fail("value taken or refused wrongly", value);
+    const IniDocument back = IniDocument::fromBytes(edited.toBytes());
+    const QString stored = asRead(value, false),
+                  read = stored.isEmpty() ? QStringLiteral("5") : asRead(value, true);
+    if (fits
+        && (back.value(section, key) != stored
+            || ModINI::ReadIniValue(back, section, key, 5) != read))
+        fail("value not read back", value);
+    for (const QString &other : {section, QStringLiteral("0"), QStringLiteral("1")})
+        for (const QString &k : keys)
+            if ((other != section || &k != &key) && back.value(other, k) != doc.value(other, k))
+                fail("another key changed", other + u' ' + k);
     return 0;
 }
