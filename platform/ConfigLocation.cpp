@@ -1,5 +1,7 @@
 #include "platform/ConfigLocation.h"
 
+#include "platform/NativePath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,10 +20,10 @@ QString homeFolder()
 {
     const QByteArray home = qgetenv("HOME");
     if (home.startsWith('/'))
-        return QFile::decodeName(home);
+        return pathFromNative(home);
     // A session without HOME (some service managers) still has a passwd entry.
     if (const passwd *entry = ::getpwuid(::geteuid()); entry && entry->pw_dir)
-        return QFile::decodeName(entry->pw_dir);
+        return pathFromNative(entry->pw_dir);
     return QStringLiteral("/");
 }
 
@@ -33,7 +35,7 @@ bool isBelow(const QString &path, const QLatin1String &folder)
 bool pathExists(const QString &path)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::lstat(pathToNative(path).constData(), &st) == 0;
 }
 
 } // namespace
@@ -42,7 +44,7 @@ QString configHome()
 {
     const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
     if (xdg.startsWith('/'))
-        return QDir::cleanPath(QFile::decodeName(xdg));
+        return QDir::cleanPath(pathFromNative(xdg));
     return QDir::cleanPath(homeFolder() + QLatin1String("/.config"));
 }
 
@@ -51,8 +53,7 @@ bool folderKeepsConfig(const QString &folder)
     const QString clean = QDir::cleanPath(folder);
     if (isBelow(clean, QLatin1String("/usr")) && !isBelow(clean, QLatin1String("/usr/local")))
         return false;
-    return ::faccessat(AT_FDCWD, QFile::encodeName(clean).constData(), W_OK | X_OK, AT_EACCESS)
-        == 0;
+    return ::faccessat(AT_FDCWD, pathToNative(clean).constData(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 QString configFilePath(const QString &folder, const QString &baseName)
@@ -71,7 +72,7 @@ bool makeFolderFor(const QString &filePath, int *errorNumber)
     QString path;
     for (const QString &part : parts) {
         path += QLatin1Char('/') + part;
-        const QByteArray name = QFile::encodeName(path);
+        const QByteArray name = pathToNative(path);
         if (::mkdir(name.constData(), 0700) == 0)
             continue;
         const int error = errno;

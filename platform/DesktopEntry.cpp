@@ -1,5 +1,7 @@
 #include "platform/DesktopEntry.h"
 
+#include "platform/NativePath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -172,8 +174,7 @@ DesktopEntry readDesktopEntry(const QString &path)
     GKeyFile *file = g_key_file_new();
     GError *error = nullptr;
     DesktopEntry entry;
-    if (g_key_file_load_from_file(file, QFile::encodeName(path).constData(), G_KEY_FILE_NONE,
-                                  &error)) {
+    if (g_key_file_load_from_file(file, pathToNative(path).constData(), G_KEY_FILE_NONE, &error)) {
         entry = readKeyFile(file, path);
     } else {
         const bool unreadable = error->domain == G_FILE_ERROR;

@@ -707,6 +707,11 @@ IniIoStatus readIniFile(const QString &path, IniDocument &document)
 
 IniIoStatus writeIniFile(const QString &path, const IniDocument &document)
 {
+    return replaceFile(path, document.toBytes());
+}
+
+IniIoStatus replaceFile(const QString &path, const QByteArray &bytes)
+{
     const QByteArray target = writeTarget(pathToNative(path));
     if (target.isEmpty())
         return failure("readlink", ELOOP);
@@ -754,7 +759,6 @@ IniIoStatus writeIniFile(const QString &path, const IniDocument &document)
         if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
             status = failure("fchmod");
     }
-    const QByteArray bytes = document.toBytes();
     if (status.ok() && !writeAll(fd.get(), bytes.constData(), size_t(bytes.size())))
         status = failure("write");
     if (status.ok() && !syncFd(fd.get()))

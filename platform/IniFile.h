@@ -123,4 +123,8 @@ IniIoStatus readIniFile(const QString &path, IniDocument &document);
 /// killed writes older than a minute are removed by the next write.
 IniIoStatus writeIniFile(const QString &path, const IniDocument &document);
 
+/// The same atomic replacement for any file's bytes; a new file gets the
+/// usual mode (umask applies).
+IniIoStatus replaceFile(const QString &path, const QByteArray &bytes);
+
 } // namespace velkora

@@ -2,6 +2,8 @@
 
 #include "platform/AppInfo.h"
 #include "platform/ConfigLocation.h"
+#include "platform/IniFile.h"
+#include "platform/NativePath.h"
 #include "platform/ProcessStart.h"
 
 #include <QFile>
@@ -58,39 +60,6 @@ QString failure(int errorNumber, const QString &path)
     return errorDescription(errorNumber) + QLatin1String(": ") + path;
 }
 
-// Every byte written and synced before the rename, so that the session never
-// reads half an entry.
-bool writeAtomically(const QString &file, const QByteArray &bytes, QString *error)
-{
-    const QByteArray target = QFile::encodeName(file);
-    QByteArray temporary = target + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        *error = failure(errno, QFileInfo(file).path());
-        return false;
-    }
-    int result = 0;
-    for (qsizetype done = 0; done < bytes.size() && result == 0;) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n == 0 || errno != EINTR)
-            result = n == 0 ? EIO : errno;
-    }
-    if (result == 0 && (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0))
-        result = errno;
-    if (::close(fd) != 0 && result == 0)
-        result = errno;
-    if (result == 0 && ::rename(temporary.constData(), target.constData()) != 0)
-        result = errno;
-    if (result != 0) {
-        ::unlink(temporary.constData());
-        *error = failure(result, file);
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 QString entryPath()
@@ -124,7 +93,7 @@ QByteArray entryFor(const QString &executable)
 bool isEnabled(const QString &entryFile)
 {
     GKeyFile *keys = g_key_file_new();
-    bool enabled = g_key_file_load_from_file(keys, QFile::encodeName(entryFile).constData(),
+    bool enabled = g_key_file_load_from_file(keys, pathToNative(entryFile).constData(),
                                              G_KEY_FILE_NONE, nullptr);
     if (enabled) {
         GError *error = nullptr;
@@ -147,7 +116,7 @@ bool setEnabled(bool on, const QString &executable, QString *error, const QStrin
     QString reason;
     bool ok = false;
     if (!on) {
-        ok = ::unlink(QFile::encodeName(entryFile).constData()) == 0 || errno == ENOENT;
+        ok = ::unlink(pathToNative(entryFile).constData()) == 0 || errno == ENOENT;
         if (!ok)
             reason = failure(errno, entryFile);
     } else if (const QByteArray entry = entryFor(executable); entry.isEmpty()) {
@@ -157,7 +126,11 @@ bool setEnabled(bool on, const QString &executable, QString *error, const QStrin
     } else if (int errorNumber = 0; !makeFolderFor(entryFile, &errorNumber)) {
         reason = failure(errorNumber, QFileInfo(entryFile).path());
     } else {
-        ok = writeAtomically(entryFile, entry, &reason);
+        // Atomic, so that the session never reads half an entry.
+        const IniIoStatus status = replaceFile(entryFile, entry);
+        ok = status.ok();
+        if (!ok)
+            reason = failure(status.error, entryFile);
     }
     if (!ok && error)
         *error = reason;

@@ -1,6 +1,7 @@
 #include "platform/ProcessStart.h"
 
 #include "platform/Log.h"
+#include "platform/NativePath.h"
 #include "platform/SessionBus.h"
 
 #include <QCoreApplication>
@@ -161,7 +162,7 @@ bool isBlank(QChar c)
 QString currentFolder()
 {
     char *folder = ::getcwd(nullptr, 0);
-    const QString result = folder ? QFile::decodeName(folder) : QString();
+    const QString result = folder ? pathFromNative(folder) : QString();
     std::free(folder);
     return result;
 }
@@ -176,7 +177,7 @@ QString absolutePath(const QString &path)
 
 bool isExecutableFile(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = pathToNative(path);
     struct stat st;
     return ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode)
         && ::faccessat(AT_FDCWD, name.constData(), X_OK, AT_EACCESS) == 0;
@@ -256,7 +257,7 @@ ResolvedCommand resolveProgramWord(QStringList words)
     // Whether it may be run is left to the exec itself, which knows best.
     const QString path = absolutePath(first);
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(pathToNative(path).constData(), &st) != 0)
         return failure(errno);
     if (S_ISDIR(st.st_mode))
         return failure(EISDIR);
@@ -330,7 +331,7 @@ ResolvedCommand resolveText(const QString &commandText)
     if (commandText.contains(u'/')) {
         const QString path = absolutePath(commandText);
         struct stat st;
-        if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        if (::stat(pathToNative(path).constData(), &st) == 0) {
             if (S_ISDIR(st.st_mode))
                 return failure(EISDIR);
             // Desktop files are often marked executable; they still are no programs.
@@ -392,7 +393,7 @@ int spawn(const QStringList &argv, const QString &workingFolder, const QByteArra
 {
     std::vector<QByteArray> encoded;
     for (const QString &arg : argv)
-        encoded.push_back(QFile::encodeName(arg));
+        encoded.push_back(pathToNative(arg));
     std::vector<char *> args;
     for (QByteArray &arg : encoded)
         args.push_back(arg.data());
@@ -404,7 +405,7 @@ int spawn(const QStringList &argv, const QString &workingFolder, const QByteArra
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    QByteArray folder = QFile::encodeName(workingFolder);
+    QByteArray folder = pathToNative(workingFolder);
     if (folder.isEmpty() && currentFolder().isEmpty())
         folder = "/";
     if (!folder.isEmpty())

@@ -1,6 +1,7 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/Log.h"
+#include "platform/NativePath.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -47,7 +48,7 @@ const QByteArray Acknowledgement = QByteArrayLiteral("ok\n");
 // also closed to reading (0700).
 bool isOwnFolder(const QString &path, bool closed, bool followLink = false)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = pathToNative(path);
     struct stat st { };
     if ((followLink ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st)) != 0)
         return false;
@@ -74,7 +75,7 @@ QString privateCacheFolder()
     QString path = home == QLatin1String("/") ? QString() : home;
     for (qsizetype i = 0; i < steps.size(); ++i) {
         path += QLatin1Char('/') + steps.at(i);
-        if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
+        if (::mkdir(pathToNative(path).constData(), 0700) != 0 && errno != EEXIST)
             return {};
         if (!isOwnFolder(path, i == steps.size() - 1))
             return {};
@@ -164,7 +165,7 @@ SingleInstance::SingleInstance(const QString &key, QObject *parent, const QStrin
                   "may run");
         return;
     }
-    if (QFile::encodeName(socketPath()).size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
+    if (pathToNative(socketPath()).size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
         qCWarning(lcSession, "socket path too long, a later copy cannot reach this one: %ls",
                   qUtf16Printable(socketPath()));
 }
