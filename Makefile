@@ -1,8 +1,9 @@
 # Velkora: setup, build, run and test on Debian 12.
 #   make run    install what is missing, build, start the main job (the countdown)
-#   make test   install what is missing, build, run every test, then all of them
-#               once more under AddressSanitizer and UndefinedBehaviorSanitizer,
-#               then fuzz the INI layer for 60 seconds
+#   make test   install what is missing, check formatting and shell scripts,
+#               build, run every test, then all of them once more under
+#               AddressSanitizer and UndefinedBehaviorSanitizer, then fuzz the
+#               INI layer for 60 seconds
 SHELL := /bin/bash
 .DEFAULT_GOAL := all
 BUILD ?= build
@@ -15,9 +16,9 @@ PACKAGES := g++ make cmake pkgconf qt6-base-dev qt6-svg-dev qt6-translations-l10
 	libsystemd-dev libgl-dev fonts-liberation2 xvfb xauth xdotool x11-utils x11-xkb-utils clang \
 	libclang-rt-14-dev desktop-file-utils appstream xdg-utils imagemagick man-db valgrind dbus-daemon \
 	python3-dbus python3-gi strace debhelper devscripts lintian \
-	libxcb1-dev qt6-wayland weston openbox
+	libxcb1-dev qt6-wayland weston openbox clang-format shellcheck
 
-.PHONY: all deps build run test test-normal test-asan bench clean
+.PHONY: all deps build run test check-style test-normal test-asan bench clean
 
 # install, uninstall, install-autostart, deb, screenshots
 -include packaging/install.mk
@@ -54,9 +55,17 @@ run: build
 	fi
 
 test: deps
+	$(MAKE) --no-print-directory check-style
 	$(MAKE) --no-print-directory test-normal
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60
+
+# Every C++ file as .clang-format has it, every shell script without a
+# shellcheck warning.
+check-style:
+	clang-format --dry-run --Werror $$(find app config platform ui resources tests bench \
+	  \( -name '*.cpp' -o -name '*.h' \) -not -path 'tests/fuzz/corpus/*')
+	shellcheck -S warning $$(find . -name '*.sh' -not -path './build*' -not -path './.git/*') .ci/run
 
 test-normal:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -135,7 +135,7 @@ else
 fi
 
 if [[ -n $have_zenity ]]; then
-    lines=$(for r in 1 2 3; do measure "Zenity countdown" zenity_countdown 0 "Zenity countdown"; done)
+    lines=$(for _ in 1 2 3; do measure "Zenity countdown" zenity_countdown 0 "Zenity countdown"; done)
     row "zenity --progress" "$lines" "-"
 else
     echo "zenity: not installed"

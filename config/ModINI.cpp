@@ -5,8 +5,8 @@
 namespace ModINI {
 
 namespace {
-// The reader hands back at most this many characters: one place of the
-// 255-character buffer is taken by the terminating NUL.
+// The read buffer's size; the reader hands back one character less, as the
+// terminating NUL takes the last place.
 constexpr qsizetype BufferSize = 255;
 } // namespace
 

@@ -113,7 +113,8 @@ bool SaveProgramTable(const QList<ListEntry> &entries)
         // never by merely reading.
         if (int error = 0; !velkora::makeFolderFor(path, &error))
             qCWarning(velkora::lcConfig, "cannot make the folder for \"%s\": %s",
-                      velkora::pathToNative(path).constData(), qUtf8Printable(qt_error_string(error)));
+                      velkora::pathToNative(path).constData(),
+                      qUtf8Printable(qt_error_string(error)));
         status = velkora::writeIniFile(path, file);
     }
     if (!status.ok())
