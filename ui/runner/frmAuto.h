@@ -15,7 +15,6 @@ namespace velkora {
 class Runtime;
 }
 
-/// The countdown window of the automatic mode.
 class frmAuto : public QDialog {
     Q_OBJECT
 public:
