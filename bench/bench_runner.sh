@@ -115,7 +115,7 @@ row() { # row <name> <measure lines>
 printf '%-22s %12s %10s %14s %16s\n' "window" "mapped (ms)" "RSS (KiB)" "CPU/tick (ms)" "instr. 1 tick"
 
 velkora_ini 60
-lines=$(for r in 1 2 3; do measure Autostart "$work/app/Velkora"; done)
+lines=$(for _ in 1 2 3; do measure Autostart "$work/app/Velkora"; done)
 instr=-
 if [[ -z ${BENCH_NO_CALLGRIND:-} ]] && command -v valgrind >/dev/null; then
     velkora_ini ""
@@ -124,7 +124,7 @@ fi
 row "Velkora (Qt)" "$lines" "$instr"
 
 if [[ -n $python ]]; then
-    lines=$(for r in 1 2 3; do measure "Tk countdown" "$python" "$work/tk.py" 0 "Tk countdown"; done)
+    lines=$(for _ in 1 2 3; do measure "Tk countdown" "$python" "$work/tk.py" 0 "Tk countdown"; done)
     instr=-
     if [[ -z ${BENCH_NO_CALLGRIND:-} ]] && command -v valgrind >/dev/null; then
         instr=$(instructions "$python" "$work/tk.py" 1 "Tk countdown")

@@ -16,7 +16,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/runtime"
 cp "$exe" "$work/Velkora"
 printf '[0]\nDATEI=/bin/true\nName=Wahr\nZEIT=1\n[1]\nName=ohne Pfad\nZEIT=1\n' >"$work/Velkora.ini"
-cd "$work"
+cd "$work" || exit 1
 start=$(date +%s)
 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime" DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null \
   timeout -s KILL 500 valgrind --error-exitcode=1 --leak-check=no --track-origins=yes \
