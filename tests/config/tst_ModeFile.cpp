@@ -84,7 +84,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QFETCH(Entries, entries);
         const QByteArray dir = QFile::encodeName(m_dir.path()) + "/Gr\xC3\xBC\xC3\x9F-\xFF";
-        QVERIFY(::mkdir(dir, 0700) == 0);
+        QVERIFY(::mkdir(dir, 0700) == 0 || errno == EEXIST); // a failed row leaves it
         ModGlobal::IniFilePath = velkora::pathFromNative(dir + "/Velkora.ini");
         QVERIFY(writeFile(content));
         QCOMPARE(loadEntries(), entries);
@@ -104,7 +104,7 @@ private Q_SLOTS:
         QTest::newRow("empty list, no file")
             << QByteArray() << Entries() << sample("saved_empty.ini");
         // An entry of the file without a name or seconds has empty fields; those after it count.
-        QTest::newRow("two lines, an empty field, over five entries")
+        QTest::newRow("two lines over five entries, an empty field, another section kept")
             << sample("five_entries.ini")
             << Entries {{"/usr/bin/mail", {}, "10"}, {"/usr/bin/backup", "Backup", "30"}}
             << sample("saved_two.ini");

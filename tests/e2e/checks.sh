@@ -1,58 +1,51 @@
 # shellcheck shell=bash
-# Sourced by the end-to-end scripts: counts checks and ends with the line
-# "N passed, N failed", failing when any check failed.
-passed=0
+# Sourced by the end-to-end scripts: a scratch folder, a private display server, the program in
+# the background, and checks that print PASS or FAIL; the script fails when any check failed.
+set -u
 failed=0
-check() { # check <description> <command...>
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "PASS: $what"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-    fi
+check() { # <description> <command...>
+    "${@:2}" && echo "PASS: $1" && return
+    echo "FAIL: $1"
+    failed=$((failed + 1))
+    return 1
 }
-finish() {
-    echo "$passed passed, $failed failed"
-    [ "$failed" -eq 0 ]
-    exit
+finish() { exit $((failed > 0)); }
+await() { # <command...>: true as soon as the command is, false after 10 s
+    local i
+    for ((i = 0; i < 200; i++)); do "$@" && return; sleep 0.05; done
+    false
 }
 
-# start_x <executable> <scratch folder>: a fresh scratch folder with the executable
-# copied to app/Velkora, and a private X server that lives until the script ends.
-# -noreset keeps it up between clients; -displayfd lets it pick a free display
-# itself, so runs side by side never race for a number.
-start_x() {
-    work=$2
-    app_pid=
-    rm -rf -- "$work"
-    mkdir -p -- "$work/app" && mkdir -m 0700 -- "$work/runtime" && cp -- "$1" "$work/app/Velkora" || exit 1
-    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-    xvfb_pid=$!
-    trap 'kill $app_pid $xvfb_pid 2>/dev/null; wait' EXIT
-    timeout 10 sh -c 'until [ -s "$1" ]; do sleep 0.1; done' _ "$work/display"
-    DISPLAY=:$(cat "$work/display")
-    export DISPLAY XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null
+# scratch <executable> <folder> [name]: a fresh working folder with the executable as app/<name>
+# and a private runtime folder; what the script starts in the background ends with it.
+scratch() {
+    app=app/${3:-Velkora}
+    rm -rf -- "$2" && mkdir -p -- "$2/app" && mkdir -m 0700 -- "$2/run" && cp -- "$1" "$2/$app" &&
+        cd -- "$2" || exit 1
+    export XDG_RUNTIME_DIR=$PWD/run
     unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
+    trap 'kill $(jobs -p) 2>/dev/null; wait' EXIT
+}
+# start_x [openbox]: -displayfd lets the server pick a free display, so runs side by side never
+# race for a number, and -noreset keeps it up between clients.
+start_x() {
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>display 2>/dev/null &
+    await test -s display && DISPLAY=:$(<display) || exit 1
+    export DISPLAY QT_QPA_PLATFORM=xcb
+    [ $# = 0 ] && return
+    openbox --sm-disable --startup "touch '$PWD/managing'" >/dev/null 2>&1 &
+    await test -e managing || exit 1
 }
 
-launch() { # launch <arguments>: the copied program, in the background
-    "$work/app/Velkora" "$@" >>"$work/app.log" 2>&1 &
+launch() { # <arguments>
+    "$app" "$@" >>app.log 2>&1 &
     app_pid=$!
 }
 running() { kill -0 "$app_pid" 2>/dev/null; }
-wait_end() { # wait_end <whole seconds>: the program's status once it has ended; 124 while it runs
-    local i rc
-    for ((i = 0; i < $1 * 100; i++)); do running && sleep 0.01; done
-    running && return 124
+ended() { ! running; }
+wait_end() { # the program's status once it has ended, 124 when it still runs after 10 s
+    await ended || return 124
     wait "$app_pid"
-    rc=$?
-    app_pid= # gone: never signal whatever reuses its number
-    return "$rc"
 }
-
-now() { date +%s.%N; }
 # True when a - b lies within [lo, hi] seconds.
 within() { awk -v a="$1" -v b="$2" -v lo="$3" -v hi="$4" 'BEGIN { d = a - b; exit !(d >= lo && d <= hi) }'; }

@@ -2,14 +2,13 @@
 # `make deb`, lintian, hardening-check; the package, in a scratch root that a private mount
 # namespace lays over /usr, run by nobody without XDG_CONFIG_HOME from /usr/bin/velkora.
 set -euo pipefail
-work=${2:?usage: e2e_install.sh <built Velkora> <scratch folder>}
-id=${VELKORA_APP_ID:?}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
+work=${2:?usage: e2e_install.sh <built Velkora> <scratch folder>} id=${VELKORA_APP_ID:?}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 if [[ ${3:-} != inside ]]; then
   [[ $(id -u) == 0 ]] || { echo "needs root for a mount namespace"; exit 77; }
-  src=$(cd "$(dirname "$0")/../.." && pwd)
   rm -rf "$work" && mkdir -p "$work"
-  make -C "$src" -s deb DEB_DIR="$work/deb" JOBS=2 > "$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; fail "make deb"; }
+  make -C "$(dirname "$0")/../.." -s deb DEB_DIR="$work/deb" JOBS=2 > "$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; fail "make deb"; }
   lintian --display-info --fail-on error,warning "$work"/deb/*.changes || fail "lintian"
   dpkg-deb -x "$work"/deb/velkora_*.deb "$work/root"
   hardening-check --nocfprotection "$work/root/usr/lib/velkora/Velkora" || fail "hardening-check"
@@ -18,12 +17,11 @@ if [[ ${3:-} != inside ]]; then
 fi
 
 mount -t overlay overlay -o lowerdir="$work/root/usr:/usr" /usr
-mount -t tmpfs -o mode=1777 tmpfs /tmp
+mount -t tmpfs -o mode=1777 tmpfs /tmp && cd /tmp
 install -d -o 65534 -g 65534 -m 700 /tmp/home /tmp/run
 printf '#!/bin/sh\necho started > /tmp/started\n' > /tmp/mark.sh && chmod 755 /tmp/mark.sh
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 800x600x24 3> /tmp/display 2> /dev/null &
-for _ in $(seq 100); do [[ -s /tmp/display ]] && break; sleep 0.1; done
-DISPLAY=:$(cat /tmp/display) && export DISPLAY && list=/tmp/home/.config/velkora/Velkora.ini
+start_x
+list=/tmp/home/.config/velkora/Velkora.ini
 as_nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups env -u XDG_CONFIG_HOME HOME=/tmp/home
            XDG_RUNTIME_DIR=/tmp/run DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null)
 "${as_nobody[@]}" /usr/bin/velkora /config > /tmp/config.log 2>&1 &
@@ -40,5 +38,4 @@ wait $! || fail "the configuration window did not end with Exit"
 grep -q "list file $list" /tmp/config.log || fail "the start did not name the list file"
 printf '[0]\nDATEI=/tmp/mark.sh\nName=Markierung\nZEIT=2\n' > "$list"
 "${as_nobody[@]}" timeout 60 /usr/bin/velkora > /tmp/run.log 2>&1 || { cat /tmp/run.log; fail "the countdown"; }
-for _ in $(seq 50); do [[ -f /tmp/started ]] && break; sleep 0.1; done
-[[ -f /tmp/started ]] || fail "the countdown did not start the entry listed in $list"
+await test -f /tmp/started || fail "the countdown did not start the entry listed in $list"

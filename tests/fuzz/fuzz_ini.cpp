@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // the cut, in quotes or blanks for the reader to undo.
     const uint8_t sel = data[size - 1];
     QString value = QString::fromUtf8(bytes.first(std::min<qsizetype>(bytes.size(), 600)));
-    if (sel & 1) {
+    if (sel & 1) { // copied: the input need not be aligned for UTF-16
         value.resize(qsizetype(std::min<size_t>(size / 2, 300)));
         std::memcpy(value.data(), data, size_t(value.size()) * 2);
     }

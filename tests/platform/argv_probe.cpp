@@ -16,7 +16,6 @@ int main(int argc, char **argv)
     const auto env = [](const char *name) { return std::string(getenv(name) ? getenv(name) : ""); };
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const std::string out = env("ARGV_PROBE_OUT");
     std::string text = "started " + std::to_string(now.tv_sec * 1000000000LL + now.tv_nsec) + " "
         + std::to_string(getpid()) + "\nstartup " + env("DESKTOP_STARTUP_ID") + "\nown_session "
         + (getsid(0) == getpid() ? "1" : "0") + "\nsignals";
@@ -36,8 +35,8 @@ int main(int argc, char **argv)
         + (getcwd(cwd, sizeof cwd) ? cwd : "?") + "\nargv ";
     for (int i = 0; i < argc; ++i)
         text += std::string(argv[i]) + '\0';
-    FILE *file = fopen((out + ".part").c_str(), "w");
+    const std::string out = env("ARGV_PROBE_OUT"), part = out + ".part";
+    FILE *file = fopen(part.c_str(), "w");
     const bool written = file && fwrite(text.data(), 1, text.size(), file) == text.size();
-    return written && fclose(file) == 0 && rename((out + ".part").c_str(), out.c_str()) == 0 ? 0
-                                                                                             : 3;
+    return written && fclose(file) == 0 && rename(part.c_str(), out.c_str()) == 0 ? 0 : 3;
 }

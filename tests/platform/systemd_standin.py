@@ -2,6 +2,7 @@
 """On a private session bus, stands in for the systemd user manager and for org.example.Owned, a D-Bus
 activatable application; appends one line per call to the file named by argv[1] and prints "ready"
 once both names are taken."""
+import re
 import sys
 
 import dbus
@@ -17,10 +18,11 @@ record = open(sys.argv[1], "a", buffering=1, encoding="utf-8")
 class StandIn(dbus.service.Object):
     @dbus.service.method("org.freedesktop.systemd1.Manager", in_signature="ssa(sv)a(sa(sv))",
                          out_signature="o")
-    def StartTransientUnit(self, name, mode, properties, _aux):
+    def StartTransientUnit(self, name, _mode, properties, _aux):
+        if not re.fullmatch(r"[\w:.\\-]{1,249}\.scope", name, re.ASCII):  # systemd's own rule
+            raise ValueError(f"bad unit name {name}")
         p = {str(key): value for key, value in properties}
-        pids = ",".join(str(pid) for pid in p["PIDs"])
-        record.write(f"{name} {mode} PIDs={pids} Slice={p['Slice']} CollectMode={p['CollectMode']}\n")
+        record.write(f"{name} PIDs={','.join(str(pid) for pid in p['PIDs'])} Slice={p['Slice']}\n")
         return dbus.ObjectPath("/org/freedesktop/systemd1/job/1")
 
     @dbus.service.method("org.freedesktop.Application", in_signature="a{sv}")

@@ -1,10 +1,10 @@
 #!/bin/bash
-# The single-copy guard with real processes. In every setup ten copies start at once, one becomes
-# first and answers the others, then a later copy's token (any text) reaches it; a stopped first
-# copy is reported and comes forward once it runs again. As root with $RELIABILITY_FULL, another
-# user reaching a socket opened by mistake gets no answer. Usage: <single_probe> [rounds]
+# The single-copy guard, real processes: in every setup ten copies start at once, one becomes first
+# and answers the others, then a later copy's token (any text) reaches it; a stopped first copy is
+# reported and comes forward once it runs again. As root with $RELIABILITY_FULL, another user
+# reaching a socket opened by mistake gets no answer.
 set -u
-probe=$1 rounds=${RELIABILITY_ROUNDS:-${2:-1}} work=$(mktemp -d)
+probe=$1 rounds=${RELIABILITY_ROUNDS:-1} work=$(mktemp -d)
 stop() { jobs -p | xargs -r kill -KILL; wait; } 2>/dev/null
 trap 'exec 2>/dev/null; stop; rm -rf "$work"' EXIT
 token=$'Größe – a b\n100% %41' encoded=Gr%C3%B6%C3%9Fe%20%E2%80%93%20a%20b%0A100%25%20%2541

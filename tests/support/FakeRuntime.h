@@ -1,6 +1,5 @@
 #pragma once
-// A runtime for tests: records what would have been started or shown, and
-// answers as the test says.
+// A runtime for tests: records what would have been started or shown, answers as told.
 
 #include "platform/Runtime.h"
 
@@ -12,35 +11,23 @@ namespace velkora::test {
 
 class FakeRuntime : public Runtime {
 public:
-    struct Start {
-        QString commandText;
-        WindowStyle style;
-    };
-    struct ChooseCall {
-        QObject *owner;
-        QString initialFolder, filterText;
-    };
-
     // What the test sets.
     AppInfo info {QStringLiteral("/opt/velkora"), QStringLiteral("Velkora"), 1, 1, 0};
     QString arguments;
-    bool previous = false;
-    bool firstCopyAnswers = true;
+    bool previous = false, firstCopyAnswers = true;
     std::function<StartResult(const QString &)> startAnswer; // default: success
     StartResult sysInfoAnswer; // default: success
     QString nextChosenFile; // empty: cancelled
-    std::function<void()> onYield = [] {}; // runs inside yield()
+    std::function<void()> onYield = [] {};
     bool loginStart = false; // the login start entry's state
     QString loginStartError; // when set, setLoginStart fails with it
 
     // What the code under test did.
-    QList<Start> starts;
-    QList<ChooseCall> chooseCalls;
+    QList<std::pair<QString, WindowStyle>> starts; // command text, window style
+    QList<std::pair<QObject *, QString>> chooseCalls; // owner, initial folder
     QStringList messages;
-    QList<bool> loginStartCalls;
-    int activations = 0;
-    int sysInfoStarts = 0, ends = 0;
-    int endStatus = -1; // of the last endProgram()
+    QList<int> endStatuses;
+    int activations = 0, sysInfoStarts = 0;
     QString title = QStringLiteral("Velkora");
 
     StartResult startProgram(const QString &commandText, WindowStyle style) override
@@ -49,10 +36,10 @@ public:
         return startAnswer ? startAnswer(commandText) : StartResult {};
     }
     void messageBox(const QString &text) override { messages.append(text); }
-    QString chooseFile(QObject *owner, const QString &folder, const QString &filter,
-                       const QString &, const QString &) override
+    QString chooseFile(QObject *owner, const QString &folder, const QString &, const QString &,
+                       const QString &) override
     {
-        chooseCalls.append({owner, folder, filter});
+        chooseCalls.append({owner, folder});
         return nextChosenFile;
     }
     StartResult startSysInfo() override
@@ -72,7 +59,6 @@ public:
     bool loginStartEnabled() override { return loginStart; }
     bool setLoginStart(bool on, QString *error) override
     {
-        loginStartCalls.append(on);
         if (loginStartError.isEmpty())
             loginStart = on;
         else if (error)
@@ -81,11 +67,7 @@ public:
     }
     QString argumentText() const override { return arguments; }
     void yield() override { onYield(); }
-    void endProgram(int status) override
-    {
-        ++ends;
-        endStatus = status;
-    }
+    void endProgram(int status) override { endStatuses.append(status); }
 };
 
 } // namespace velkora::test

@@ -6,21 +6,11 @@
 #include <QtWidgets>
 
 using namespace velkora;
-struct Slot {
-    QString path; // empty: no path; the name is the path in capitals
-    std::optional<qint32> seconds;
-};
-using Slots = QList<Slot>;
+// Slots in table order: a path (the name is the path in capitals) and the seconds.
+using Slots = QList<std::pair<QString, std::optional<qint32>>>;
 using Ticks = QList<int>; // counted from the window's opening
-// What the user does during a tick; double-clicks on a line carry the line's index.
-enum Action {
-    OnCountdown = frmAuto::Countdown,
-    OnName = frmAuto::EntryName,
-    OnMargin,
-    Escape,
-    Close,
-    None
-};
+// What the user does during a tick: a double-click somewhere, a key, closing the window.
+enum Action { None, OnCountdown, OnName, OnMargin, Escape, Close };
 
 class tst_frmAuto : public QObject {
     Q_OBJECT
@@ -29,12 +19,13 @@ class tst_frmAuto : public QObject {
     int m_tick = 0;
 
     QLabel *line(int i) const { return m_window->findChild<QLabel *>(QString("lbl1(%1)").arg(i)); }
-    void open(const Slots &table, int count)
+    void open(const Slots &table)
     {
         resetProgramTable();
         for (size_t i = 0; i < size_t(table.size()); ++i)
-            ProgramTable[i] = {table[i].path, table[i].path.toUpper(), table[i].seconds};
-        EntryCount = count;
+            ProgramTable[i] = {table[i].first, table[i].first.toUpper(), table[i].second};
+        for (const ProgramEntry &entry : ProgramTable)
+            EntryCount += entry.filled(); // as the load counts them
         m_runtime = {};
         m_window = std::make_unique<frmAuto>(m_runtime);
         m_window->Form_Load();
@@ -50,30 +41,28 @@ private Q_SLOTS:
     void schedule_data()
     {
         QTest::addColumn<Slots>("table");
-        QTest::addColumn<int>("entryCount");
         QTest::addColumn<Action>("inTick4"); // while the tick at which "b" of abc is due yields
         QTest::addColumn<Ticks>("startTicks"); // of the slots with a path, in order
         QTest::addColumn<int>("closeTick");
         const Slots abc {{"a", 1}, {"b", 3}, {"c", 2}};
         // clang-format off
-        QTest::newRow("5, 10 and 2 seconds start at 5, 15 and 17, then the window closes") << Slots {{"a", 5}, {"b", 10}, {"c", 2}} << 3 << None << Ticks {5, 15, 17} << 17;
-        QTest::newRow("61 and 3600 seconds wait 10, 60 waits 60") << Slots {{"a", 61}, {"b", 3600}, {"c", 60}} << 3 << None << Ticks {10, 20, 80} << 80;
-        QTest::newRow("negative, 0 and unset waits start on the next tick") << Slots {{"a", -5}, {"b", 0}, {"c", {}}} << 3 << None << Ticks {1, 2, 3} << 3;
-        QTest::newRow("slots 0, 1, 5 filled: slot 2's time passes, slot 5 never starts") << Slots {{"a", 2}, {"b", 3}, {"", 4}, {}, {}, {"f", 1}} << 3 << None << Ticks {2, 5} << 9;
-        QTest::newRow("an empty table starts nothing and closes on the first tick") << Slots {} << 0 << None << Ticks {} << 1;
-        QTest::newRow("a double-click on the margin cancels, even the start that is due") << abc << 3 << OnMargin << Ticks {1} << 4;
-        QTest::newRow("a double-click on the name line does nothing") << abc << 3 << OnName << Ticks {1, 4, 6} << 6;
-        QTest::newRow("a double-click on the countdown line does nothing") << abc << 3 << OnCountdown << Ticks {1, 4, 6} << 6;
-        QTest::newRow("Escape does nothing: a stray key at login must not cancel") << abc << 3 << Escape << Ticks {1, 4, 6} << 6;
-        QTest::newRow("closing the window cancels") << abc << 3 << Close << Ticks {1} << 4;
+        QTest::newRow("5, 10 and 2 seconds start at 5, 15 and 17, then the window closes") << Slots {{"a", 5}, {"b", 10}, {"c", 2}} << None << Ticks {5, 15, 17} << 17;
+        QTest::newRow("61 and 3600 seconds wait 10, 60 waits 60") << Slots {{"a", 61}, {"b", 3600}, {"c", 60}} << None << Ticks {10, 20, 80} << 80;
+        QTest::newRow("negative, 0 and unset waits start on the next tick") << Slots {{"a", -5}, {"b", 0}, {"c", {}}} << None << Ticks {1, 2, 3} << 3;
+        QTest::newRow("slots 0, 1, 5 filled: slot 2's time passes, slot 5 never starts") << Slots {{"a", 2}, {"b", 3}, {"", 4}, {}, {}, {"f", 1}} << None << Ticks {2, 5} << 9;
+        QTest::newRow("an empty table starts nothing and closes on the first tick") << Slots {} << None << Ticks {} << 1;
+        QTest::newRow("a double-click on the margin cancels, even the start that is due") << abc << OnMargin << Ticks {1} << 4;
+        QTest::newRow("a double-click on the name line does nothing") << abc << OnName << Ticks {1, 4, 6} << 6;
+        QTest::newRow("a double-click on the countdown line does nothing") << abc << OnCountdown << Ticks {1, 4, 6} << 6;
+        QTest::newRow("Escape does nothing: a stray key at login must not cancel") << abc << Escape << Ticks {1, 4, 6} << 6;
+        QTest::newRow("closing the window cancels") << abc << Close << Ticks {1} << 4;
         // clang-format on
     }
     void schedule()
     {
         QFETCH(Slots, table);
-        QFETCH(int, entryCount);
         QFETCH(Action, inTick4);
-        open(table, entryCount);
+        open(table);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         Ticks startTicks;
@@ -85,6 +74,9 @@ private Q_SLOTS:
             namesShown << line(frmAuto::EntryName)->text();
             return StartResult {path == "b" ? 2 : 0, {}, 0}; // a failure changes nothing
         };
+        const QLabel *text = line(inTick4 == OnName ? frmAuto::EntryName : frmAuto::Countdown);
+        const QPoint at
+            = inTick4 == OnMargin ? QPoint(3, m_window->height() - 2) : text->geometry().center();
         m_runtime.onYield = [&] {
             if (m_tick != 4 || inTick4 == None)
                 return;
@@ -93,9 +85,7 @@ private Q_SLOTS:
             else if (inTick4 == Close)
                 m_window->close();
             else
-                QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {},
-                                   inTick4 == OnMargin ? QPoint(3, m_window->height() - 2)
-                                                       : line(inTick4)->geometry().center());
+                QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {}, at);
         };
         connect(m_window.get(), &QDialog::finished, this, [&] { closeTick = m_tick; });
         tickUntil(90); // on past the close: a closed window starts nothing
@@ -104,14 +94,13 @@ private Q_SLOTS:
         QTEST(closeTick, "closeTick");
         QVERIFY(m_runtime.messages.isEmpty());
         for (const auto &start : m_runtime.starts)
-            QVERIFY(start.style == WindowStyle::MinimizedFocus);
+            QVERIFY(start.second == WindowStyle::MinimizedFocus);
     }
 
     void countdownLines()
     {
-        const QString longName
-            = "Ein sehr langer Programmname, der nicht in die Zeile passt, gar nicht";
-        open({{"/bin/a", -5}, {"/bin/b", 3}}, 2);
+        const QString longName = QString("Ein langer Programmname, ").repeated(3);
+        open({{"/bin/a", -5}, {"/bin/b", 3}});
         ProgramTable[1].name = longName;
         QLabel *countdown = line(frmAuto::Countdown), *name = line(frmAuto::EntryName);
         QCOMPARE(countdown->text(), "Starte in (-5 sek.)");
@@ -123,7 +112,7 @@ private Q_SLOTS:
         QCOMPARE(name->font().family(), "Arial");
         QVERIFY(name->font().bold() && name->font().pointSizeF() == 11.25);
         QVERIFY(name->alignment() & countdown->alignment() & Qt::AlignHCenter);
-        // Once cut at both ends: "ogrammname, der nicht in die Zeile passt,".
+        // Centred, a long name was once cut at both ends; its beginning tells entries apart.
         QVERIFY(QFontMetrics(name->font()).horizontalAdvance(name->text()) <= name->width());
         QVERIFY(name->text().endsWith(u'…') && longName.startsWith(name->text().chopped(1)));
         QCOMPARE(name->toolTip(), longName);
