@@ -79,7 +79,7 @@ test-asan:
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b"; }; done; true
+	@for b in $(BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && { echo "== $$b"; "$$b"; }; done; true
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(DEB_DIR)

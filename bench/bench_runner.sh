@@ -12,10 +12,14 @@ if [[ "${1:-}" != --inner ]]; then
         echo "usage: $0 <Velkora executable> [scratch folder]" >&2
         exit 2
     fi
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" --inner "$1" "${2:-${TMPDIR:-/tmp}/bench_runner.$$}"
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" --inner "$1" "${2:-}"
 fi
 exe=$2
 work=$3
+if [[ -z $work ]]; then # a folder of our own, gone with the run
+    work=$(mktemp -d) || exit 1
+    trap 'rm -rf -- "$work"' EXIT
+fi
 rm -rf -- "$work"
 mkdir -p -- "$work/app" || exit 1
 cp -- "$exe" "$work/app/Velkora" || exit 1

@@ -9,7 +9,7 @@ if [[ ${3:-} != inside ]]; then
   [[ $(id -u) == 0 ]] || { echo "needs root for a mount namespace"; exit 77; }
   rm -rf "$work" && mkdir -p "$work"
   make -C "$(dirname "$0")/../.." -s deb DEB_DIR="$work/deb" JOBS=2 > "$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; fail "make deb"; }
-  lintian --display-info --fail-on error,warning "$work"/deb/*.changes || fail "lintian"
+  TMPDIR=$work lintian --display-info --fail-on error,warning "$work"/deb/*.changes || fail "lintian"
   dpkg-deb -x "$work"/deb/velkora_*.deb "$work/root"
   hardening-check --nocfprotection "$work/root/usr/lib/velkora/Velkora" || fail "hardening-check"
   unshare --mount --propagation private --net --pid --fork --kill-child --mount-proc bash "$0" - "$work" inside
