@@ -52,8 +52,7 @@ void DesktopRuntime::messageBox(const QString &text)
 // name: "/usr/bin/true" is taken as it stands, and a name typed without a
 // folder is found in the folder the dialog shows.
 QString DesktopRuntime::chooseFile(QObject *owner, const QString &initialFolder,
-                                   const QString &filterText, const QString & /*defaultExtension*/,
-                                   const QString &title)
+                                   const QString &filterText, const QString &title)
 {
     QFileDialog dialog(qobject_cast<QWidget *>(owner), title, initialFolder, filterText);
     dialog.setFileMode(QFileDialog::ExistingFile);

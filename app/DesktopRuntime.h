@@ -16,7 +16,7 @@ public:
 
     void messageBox(const QString &text) override;
     QString chooseFile(QObject *owner, const QString &initialFolder, const QString &filterText,
-                       const QString &defaultExtension, const QString &title) override;
+                       const QString &title) override;
 
 private:
     bool eventFilter(QObject *watched, QEvent *event) override;

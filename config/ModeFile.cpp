@@ -22,18 +22,6 @@ const QString KeyNameRead = QStringLiteral("NAME");
 const QString KeyNameWrite = QStringLiteral("Name");
 const QString KeySeconds = QStringLiteral("ZEIT");
 
-// Section names of the slots and beyond, made once.
-QString sectionName(qsizetype i)
-{
-    static const QList<QString> names = [] {
-        QList<QString> list;
-        for (int n = 0; n < SlotCount; ++n)
-            list.append(QString::number(n));
-        return list;
-    }();
-    return i < SlotCount ? names[i] : QString::number(i);
-}
-
 } // namespace
 
 QString ListEntry::line() const
@@ -44,7 +32,7 @@ QString ListEntry::line() const
 void LoadProgramTable(const IniDocument &file)
 {
     for (int i = 0; i < SlotCount; ++i) {
-        const QString section = sectionName(i);
+        const QString section = QString::number(i);
         velkora::ProgramEntry &entry = ProgramTable[size_t(i)];
 
         const QString path = ModINI::ReadIniValue(file, section, KeyPath, QString());
@@ -76,7 +64,7 @@ void LoadProgramTable()
 bool SaveProgramTable(IniDocument &file, const QList<ListEntry> &entries, qsizetype *refused)
 {
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QString section = sectionName(i);
+        const QString section = QString::number(i);
         if (!ModINI::WriteIniValue(file, section, KeyPath, entries[i].path)
             || !ModINI::WriteIniValue(file, section, KeyNameWrite, entries[i].name)
             || !ModINI::WriteIniValue(file, section, KeySeconds, entries[i].seconds)) {
@@ -86,7 +74,7 @@ bool SaveProgramTable(IniDocument &file, const QList<ListEntry> &entries, qsizet
         }
     }
     for (qsizetype i = entries.size(); i < SlotCount; ++i) {
-        const QString section = sectionName(i);
+        const QString section = QString::number(i);
         for (const QString &key : {KeyPath, KeyNameWrite, KeySeconds})
             ModINI::WriteIniValue(file, section, key, QString());
     }
@@ -111,11 +99,9 @@ bool SaveProgramTable(const QList<ListEntry> &entries)
     if (status.ok() && file.isModified()) {
         // The list in ~/.config/velkora gets its folder at the first save,
         // never by merely reading.
-        if (int error = 0; !velkora::makeFolderFor(path, &error))
-            qCWarning(velkora::lcConfig, "cannot make the folder for \"%s\": %s",
-                      velkora::pathToNative(path).constData(),
-                      qUtf8Printable(qt_error_string(error)));
-        status = velkora::writeIniFile(path, file);
+        int error = 0;
+        status = velkora::makeFolderFor(path, &error) ? velkora::writeIniFile(path, file)
+                                                      : velkora::IniIoStatus {error, "mkdir"};
     }
     if (!status.ok())
         qCWarning(velkora::lcConfig, "cannot save the list to \"%s\": %s",

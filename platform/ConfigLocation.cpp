@@ -3,7 +3,6 @@
 #include "platform/NativePath.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -40,12 +39,27 @@ bool pathExists(const QString &path)
 
 } // namespace
 
-QString configHome()
+namespace {
+
+// The XDG rules ignore a relative path in the variable.
+QString xdgHome(const char *variable, QLatin1String belowHome)
 {
-    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray xdg = qgetenv(variable);
     if (xdg.startsWith('/'))
         return QDir::cleanPath(pathFromNative(xdg));
-    return QDir::cleanPath(homeFolder() + QLatin1String("/.config"));
+    return QDir::cleanPath(homeFolder() + belowHome);
+}
+
+} // namespace
+
+QString configHome()
+{
+    return xdgHome("XDG_CONFIG_HOME", QLatin1String("/.config"));
+}
+
+QString dataHome()
+{
+    return xdgHome("XDG_DATA_HOME", QLatin1String("/.local/share"));
 }
 
 bool folderKeepsConfig(const QString &folder)
@@ -68,6 +82,9 @@ QString configFilePath(const QString &folder, const QString &baseName)
 bool makeFolderFor(const QString &filePath, int *errorNumber)
 {
     const QString folder = QFileInfo(filePath).absolutePath();
+    struct stat st;
+    if (::stat(pathToNative(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return true; // as at almost every save
     const QStringList parts = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QString path;
     for (const QString &part : parts) {
@@ -78,7 +95,6 @@ bool makeFolderFor(const QString &filePath, int *errorNumber)
         const int error = errno;
         // EEXIST says nothing about a file in the way, and some file systems
         // answer EACCES or EROFS for a folder that exists.
-        struct stat st;
         if (::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode))
             continue;
         if (errorNumber)

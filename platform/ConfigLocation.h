@@ -11,6 +11,9 @@ namespace velkora {
 /// relative one), else ~/.config.
 QString configHome();
 
+/// $XDG_DATA_HOME by the same rule, else ~/.local/share.
+QString dataHome();
+
 /// True when the list may live in this folder: the effective user may create
 /// files there, and it is not below /usr (other than /usr/local), whose files
 /// belong to the package manager even for root.

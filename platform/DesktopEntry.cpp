@@ -1,9 +1,9 @@
 #include "platform/DesktopEntry.h"
 
+#include "platform/ConfigLocation.h"
 #include "platform/NativePath.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <glib.h>
@@ -17,16 +17,13 @@ namespace {
 
 QStringList dataFolders()
 {
-    QString home = qEnvironmentVariable("XDG_DATA_HOME");
-    if (!QDir::isAbsolutePath(home))
-        home = QDir::homePath() + QStringLiteral("/.local/share");
-    QString system = qEnvironmentVariable("XDG_DATA_DIRS");
+    QByteArray system = qgetenv("XDG_DATA_DIRS");
     if (system.isEmpty())
-        system = QStringLiteral("/usr/local/share:/usr/share");
-    QStringList folders {home};
-    for (const QString &folder : system.split(u':', Qt::SkipEmptyParts)) {
-        if (QDir::isAbsolutePath(folder))
-            folders.append(folder);
+        system = "/usr/local/share:/usr/share";
+    QStringList folders {dataHome()};
+    for (const QByteArray &folder : system.split(':')) {
+        if (folder.startsWith('/'))
+            folders.append(pathFromNative(folder));
     }
     return folders;
 }
@@ -127,20 +124,12 @@ DesktopEntry readKeyFile(GKeyFile *file, const QString &path)
     if (!type.isEmpty() && type != QLatin1String(G_KEY_FILE_DESKTOP_TYPE_APPLICATION))
         return failed(ENOEXEC, EntryProblem::NotApplication);
 
-    const QByteArray exec = text(G_KEY_FILE_DESKTOP_KEY_EXEC).toUtf8();
-    int argc = 0;
-    gchar **words = nullptr;
-    GError *error = nullptr;
-    if (exec.trimmed().isEmpty())
+    const QString exec = text(G_KEY_FILE_DESKTOP_KEY_EXEC);
+    if (exec.toUtf8().trimmed().isEmpty())
         return failed(ENOEXEC, EntryProblem::NoExec);
-    if (!g_shell_parse_argv(exec.constData(), &argc, &words, &error)) {
-        g_error_free(error);
-        return failed(EINVAL, EntryProblem::BadExec);
-    }
     QStringList split;
-    for (int i = 0; i < argc; ++i)
-        split.append(QString::fromUtf8(words[i]));
-    g_strfreev(words);
+    if (!splitWords(exec, &split) || split.isEmpty()) // a comment alone is no command either
+        return failed(EINVAL, EntryProblem::BadExec);
 
     DesktopEntry entry;
     entry.exec = expandFieldCodes(split, text(G_KEY_FILE_DESKTOP_KEY_NAME, true),
@@ -155,6 +144,23 @@ DesktopEntry readKeyFile(GKeyFile *file, const QString &path)
 }
 
 } // namespace
+
+bool splitWords(const QString &text, QStringList *words)
+{
+    words->clear();
+    int argc = 0;
+    gchar **argv = nullptr;
+    GError *error = nullptr;
+    if (!g_shell_parse_argv(text.toUtf8().constData(), &argc, &argv, &error)) {
+        const bool onlyBlanks = g_error_matches(error, G_SHELL_ERROR, G_SHELL_ERROR_EMPTY_STRING);
+        g_error_free(error);
+        return onlyBlanks;
+    }
+    for (int i = 0; i < argc; ++i)
+        words->append(QString::fromUtf8(argv[i]));
+    g_strfreev(argv);
+    return true;
+}
 
 QString findDesktopFile(const QString &desktopId)
 {

@@ -40,6 +40,10 @@ struct DesktopEntry {
 /// $XDG_DATA_DIRS/applications; the first hit wins. Empty when there is none.
 QString findDesktopFile(const QString &desktopId);
 
+/// Splits text into words by shell quoting, without any expansion. False on
+/// unbalanced quotes; a text of blanks gives no words.
+bool splitWords(const QString &text, QStringList *words);
+
 /// Reads a desktop entry; errorNumber and problem say why it cannot be started.
 DesktopEntry readDesktopEntry(const QString &path);
 

@@ -247,16 +247,6 @@ size_t nameHash(QStringView name)
 
 } // namespace
 
-qsizetype IniDocument::findSection(const QString &name) const
-{
-    // The table reads three keys of one section after another.
-    if (m_lastSection < 0 || name != m_lastName) {
-        m_lastSection = sectionIndex(name);
-        m_lastName = name;
-    }
-    return m_lastSection;
-}
-
 qsizetype IniDocument::sectionIndex(QStringView name) const
 {
     const QStringView wanted = trimmed(name);
@@ -422,7 +412,7 @@ IniDocument IniDocument::fromBytes(const QByteArray &bytes)
 
 std::optional<QString> IniDocument::value(const QString &section, QStringView key) const
 {
-    const qsizetype s = findSection(section);
+    const qsizetype s = sectionIndex(section);
     const qsizetype k = s < 0 ? -1 : findKey(s, key);
     if (k < 0)
         return std::nullopt;
@@ -457,22 +447,20 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
         || hasLineBreak(value))
         return false;
 
-    const qsizetype s = findSection(section);
-    const qsizetype start = m_text.size();
-    if (s < 0) {
+    qsizetype s = sectionIndex(section);
+    if (s < 0) { // a header at the end; the key then goes in as into any section
         terminateLastLine();
+        const qsizetype headerStart = m_text.size();
         m_text += u'[';
         m_text += section;
         m_text += u']';
-        m_index.insert(nameHash(trimmed(section)), qsizetype(m_sectionStart.size()));
+        s = qsizetype(m_sectionStart.size());
+        m_index.insert(nameHash(trimmed(section)), s);
         m_sectionStart.push_back(qsizetype(m_lines.size()));
-        m_lines.push_back(lineFrom(start));
-        const qsizetype keyStart = m_text.size();
-        m_text += key;
-        m_text += u'=';
-        appendQuoted(m_text, value);
-        m_lines.push_back(lineFrom(keyStart));
-    } else if (const qsizetype found = findKey(s, key); found >= 0) {
+        m_lines.push_back(lineFrom(headerStart));
+    }
+    const qsizetype start = m_text.size();
+    if (const qsizetype found = findKey(s, key); found >= 0) {
         Line &line = m_lines[size_t(found)];
         if (valueOf(line) == value)
             return true;
@@ -602,15 +590,16 @@ IniIoStatus failure(const char *step, int error = errno)
 }
 
 // The file a write must replace: a symbolic link is followed to its target,
-// which may not exist yet. Empty on a loop or an unreadable link.
-QByteArray writeTarget(const QByteArray &path)
+// which may not exist yet (then *exists is false, else *st describes it).
+// Empty on a loop or an unreadable link.
+QByteArray writeTarget(const QByteArray &path, struct stat *st, bool *exists)
 {
     QByteArray p = path;
     for (int depth = 0; depth < MaxLinkDepth; ++depth) {
-        struct stat st;
-        if (::lstat(p.constData(), &st) != 0)
+        *exists = ::lstat(p.constData(), st) == 0;
+        if (!*exists)
             return errno == ENOENT ? p : QByteArray();
-        if (!S_ISLNK(st.st_mode))
+        if (!S_ISLNK(st->st_mode))
             return p;
         QByteArray link(PATH_MAX, Qt::Uninitialized);
         const ssize_t n = ::readlink(p.constData(), link.data(), size_t(link.size()));
@@ -712,13 +701,11 @@ IniIoStatus writeIniFile(const QString &path, const IniDocument &document)
 
 IniIoStatus replaceFile(const QString &path, const QByteArray &bytes)
 {
-    const QByteArray target = writeTarget(pathToNative(path));
+    struct stat old;
+    bool exists = false;
+    const QByteArray target = writeTarget(pathToNative(path), &old, &exists);
     if (target.isEmpty())
         return failure("readlink", ELOOP);
-    struct stat old;
-    const bool exists = ::stat(target.constData(), &old) == 0;
-    if (!exists && errno != ENOENT)
-        return failure("stat");
     if (exists && !S_ISREG(old.st_mode))
         return failure("stat", S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
     // Root may write anything, but a file without a write bit is meant to stay.

@@ -71,7 +71,6 @@ private:
     QStringView text(const Line &line) const;
     QStringView valueOf(const Line &line) const;
     void classify(Line &line) const;
-    qsizetype findSection(const QString &name) const;
     qsizetype sectionIndex(QStringView name) const;
     qsizetype sectionEnd(qsizetype section) const;
     qsizetype findKey(qsizetype section, QStringView key) const;
@@ -93,8 +92,6 @@ private:
     Encoding m_newLines = Encoding::Utf8; // for new lines of an 8-bit file
     Eol m_newline = Eol::Lf;
     bool m_modified = false;
-    mutable QString m_lastName; // the last section found, as asked for
-    mutable qsizetype m_lastSection = -1;
 };
 
 /// Why a file could not be read or written: the errno and the step that failed.

@@ -12,9 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <glib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velkora::LoginStart {

@@ -70,10 +70,11 @@ QString withoutBlanks(const QString &text)
 } // namespace
 
 QString ChooseFile(velkora::Runtime &runtime, QObject *owner, const QString &initialFolder,
-                   const QString &filterText, const QString &defaultExtension, const QString &title)
+                   const QString &filterText, const QString & /*defaultExtension*/,
+                   const QString &title)
 {
-    return withoutBlanks(runtime.chooseFile(owner, linuxFolder(initialFolder), qtFilter(filterText),
-                                            defaultExtension, title));
+    return withoutBlanks(
+        runtime.chooseFile(owner, linuxFolder(initialFolder), qtFilter(filterText), title));
 }
 
 } // namespace ModVerzeichnisWahl

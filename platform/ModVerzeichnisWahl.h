@@ -16,7 +16,7 @@ namespace ModVerzeichnisWahl {
 /// a drive ("C:\") goes and "\" becomes "/", so "C:\" is "/"; the filter's
 /// description|pattern pairs become Qt's "description (patterns)" entries, with
 /// "*.*" as "*" ("Alle Dateien|*.*" is "Alle Dateien (*)"). defaultExtension is
-/// handed on but not applied on Linux, where programs have no extension: a
+/// not applied on Linux, where programs have no extension: a
 /// typed name is taken as it stands, found in the folder shown when it has no
 /// folder of its own, and may name a hidden file.
 QString ChooseFile(velkora::Runtime &runtime, QObject *owner, const QString &initialFolder,

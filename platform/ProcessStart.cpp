@@ -5,8 +5,6 @@
 #include "platform/SessionBus.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
@@ -15,8 +13,6 @@
 #include <QSysInfo>
 #include <QThread>
 #include <QTimer>
-
-#include <glib.h>
 
 #include <cerrno>
 #include <csignal>
@@ -44,36 +40,25 @@ constexpr int ActivationWaitMs = 30;
 // What the end of the program grants scope requests still under way.
 constexpr int FinishWaitMs = 500;
 
-// One object per thread that lives as long as the application (or the thread).
-template<typename T> T *ownedByThread(QPointer<T> &slot)
-{
-    if (slot.isNull()) {
-        slot = new T;
-        QThread *thread = QThread::currentThread();
-        QCoreApplication *app = QCoreApplication::instance();
-        if (app && app->thread() == thread)
-            slot->setParent(app);
-        else
-            QObject::connect(thread, &QThread::finished, slot.data(), &QObject::deleteLater);
-    }
-    return slot.data();
-}
-
 // Reaps the children started from one thread without ever blocking it: a
 // pidfd becomes readable when its process ends. Where pidfds cannot be had
 // (old kernel, descriptor limit reached) the children are polled instead.
 class ChildReaper : public QObject {
 public:
-    ChildReaper()
-    {
-        m_pollTimer.setInterval(250);
-        connect(&m_pollTimer, &QTimer::timeout, this, &ChildReaper::pollChildren);
-    }
-
+    // One per thread, living as long as the application (or the thread).
     static ChildReaper *forCurrentThread()
     {
         thread_local QPointer<ChildReaper> reaper;
-        return ownedByThread(reaper);
+        if (reaper.isNull()) {
+            reaper = new ChildReaper;
+            QThread *thread = QThread::currentThread();
+            QCoreApplication *app = QCoreApplication::instance();
+            if (app && app->thread() == thread)
+                reaper->setParent(app);
+            else
+                connect(thread, &QThread::finished, reaper.data(), &QObject::deleteLater);
+        }
+        return reaper.data();
     }
 
     ~ChildReaper() override
@@ -108,6 +93,12 @@ public:
     }
 
 private:
+    ChildReaper()
+    {
+        m_pollTimer.setInterval(250);
+        connect(&m_pollTimer, &QTimer::timeout, this, &ChildReaper::pollChildren);
+    }
+
     static bool collected(pid_t pid)
     {
         const pid_t r = ::waitpid(pid, nullptr, WNOHANG);
@@ -221,25 +212,6 @@ QString findProgram(const QString &name)
             return candidate;
     }
     return {};
-}
-
-// Shell quoting without any expansion. Returns false on unbalanced quotes;
-// a text of blanks gives no words.
-bool splitWords(const QString &text, QStringList *words)
-{
-    words->clear();
-    int argc = 0;
-    gchar **argv = nullptr;
-    GError *error = nullptr;
-    if (!g_shell_parse_argv(text.toUtf8().constData(), &argc, &argv, &error)) {
-        const bool onlyBlanks = g_error_matches(error, G_SHELL_ERROR, G_SHELL_ERROR_EMPTY_STRING);
-        g_error_free(error);
-        return onlyBlanks;
-    }
-    for (int i = 0; i < argc; ++i)
-        words->append(QString::fromUtf8(argv[i]));
-    g_strfreev(argv);
-    return true;
 }
 
 ResolvedCommand resolveProgramWord(QStringList words)
@@ -551,12 +523,6 @@ QByteArray ProcessStarter::nextStartupId(const QString &name)
     if (const quint64 time = m_lastUserTime(); time != 0)
         id += "_TIME" + QByteArray::number(time);
     return id;
-}
-
-StartResult startProgram(const QString &commandText, WindowStyle style)
-{
-    thread_local QPointer<ProcessStarter> starter;
-    return ownedByThread(starter)->start(commandText, style);
 }
 
 void ensureStandardDescriptors()

@@ -79,9 +79,6 @@ private:
     QHash<quint64, std::function<void(bool)>> m_undecided;
 };
 
-/// Starts through one shared starter per thread, for callers without a runtime.
-StartResult startProgram(const QString &commandText, WindowStyle style);
-
 /// German description of an errno value, or of what is wrong with a desktop
 /// entry, as shown to the user.
 QString errorDescription(int errorNumber, EntryProblem problem = EntryProblem::None);

@@ -29,8 +29,7 @@ public:
 
     /// Modal file chooser owned by owner (a window); the full path, or empty on cancel.
     virtual QString chooseFile(QObject *owner, const QString &initialFolder,
-                               const QString &filterText, const QString &defaultExtension,
-                               const QString &title)
+                               const QString &filterText, const QString &title)
         = 0;
 
     /// Starts the first installed system information tool with a normal window.

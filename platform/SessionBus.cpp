@@ -272,11 +272,9 @@ void SessionBus::activate(const QString &busName, const QString &startupId)
     };
     const char *const interface = "org.freedesktop.Application";
     const QByteArray id = startupId.toUtf8();
-    if (id.isEmpty())
-        call(name.constData(), path.constData(), interface, "Activate", answered, "a{sv}", 0u);
-    else
-        call(name.constData(), path.constData(), interface, "Activate", answered, "a{sv}", 1u,
-             "desktop-startup-id", "s", id.constData());
+    // With no startup id the dictionary is empty, and the entry after the count is not read.
+    call(name.constData(), path.constData(), interface, "Activate", answered, "a{sv}",
+         id.isEmpty() ? 0u : 1u, "desktop-startup-id", "s", id.constData());
 }
 
 } // namespace velkora

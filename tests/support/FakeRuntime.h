@@ -36,7 +36,7 @@ public:
         return startAnswer ? startAnswer(commandText) : StartResult {};
     }
     void messageBox(const QString &text) override { messages.append(text); }
-    QString chooseFile(QObject *owner, const QString &folder, const QString &, const QString &,
+    QString chooseFile(QObject *owner, const QString &folder, const QString &,
                        const QString &) override
     {
         chooseCalls.append({owner, folder});

@@ -137,7 +137,7 @@ void frmAbout::StartSysInfo()
 void frmAbout::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous()) {
-        const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        const QWidget *owner = ownerWindow();
         centreOnScreen(owner && owner->windowHandle() ? owner->windowHandle()->frameMargins()
                                                       : QMargins());
         m_frameChecked = false;
@@ -154,9 +154,14 @@ void frmAbout::checkFrame()
         centreOnScreen(windowHandle()->frameMargins());
 }
 
+const QWidget *frmAbout::ownerWindow() const
+{
+    return parentWidget() ? parentWidget()->window() : nullptr;
+}
+
 QPoint frmAbout::screenCentre() const
 {
-    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QWidget *owner = ownerWindow();
     const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry().center() : QPoint();
 }

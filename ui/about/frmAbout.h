@@ -33,6 +33,7 @@ private Q_SLOTS:
 private:
     void Form_Load();
     void checkFrame();
+    const QWidget *ownerWindow() const;
     QPoint screenCentre() const;
     void centreOnScreen(const QMargins &frame);
 

@@ -136,18 +136,16 @@ frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent)
     connect(mnuInfo, &QAction::triggered, this, &frmConfig::mnuInfo_Click);
 }
 
-// Left of "?"; the check shows the entry's state, read again whenever the
-// menu opens, since session settings may switch the entry off meanwhile.
+// Left of "?"; the check shows the entry's state, read whenever the menu
+// opens, since session settings may switch the entry off meanwhile.
 void frmConfig::createLoginStartMenu()
 {
-    m_mnuOptions = new QMenu(QStringLiteral("Optionen"), this);
-    m_mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    menuBar()->insertMenu(mnuIn->menuAction(), m_mnuOptions);
-    m_mnuLoginStart = m_mnuOptions->addAction(QStringLiteral("Beim Anmelden starten"));
+    auto *options = menuBar()->addMenu(QStringLiteral("Optionen"));
+    options->setObjectName(QStringLiteral("mnuOptions"));
+    m_mnuLoginStart = options->addAction(QStringLiteral("Beim Anmelden starten"));
     m_mnuLoginStart->setObjectName(QStringLiteral("mnuLoginStart"));
     m_mnuLoginStart->setCheckable(true);
-    showLoginStart();
-    connect(m_mnuOptions, &QMenu::aboutToShow, this, &frmConfig::showLoginStart);
+    connect(options, &QMenu::aboutToShow, this, &frmConfig::showLoginStart);
     connect(m_mnuLoginStart, &QAction::triggered, this, &frmConfig::mnuLoginStart_Click);
 }
 
@@ -202,11 +200,11 @@ void frmConfig::createControls()
     cmd_updown[Down] = graphicalButton(QStringLiteral("Runter"), QStringLiteral("runter"), client);
     cmd_exit = graphicalButton(QStringLiteral("Exit"), QStringLiteral("exit"), client);
 
+    createLoginStartMenu();
     mnuIn = menuBar()->addMenu(QStringLiteral("?"));
     mnuIn->setObjectName(QStringLiteral("mnuIn"));
     mnuInfo = mnuIn->addAction(QStringLiteral("Info zu Velkora"));
     mnuInfo->setObjectName(QStringLiteral("mnuInfo"));
-    createLoginStartMenu();
 }
 
 void frmConfig::placeControls()

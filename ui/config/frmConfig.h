@@ -85,7 +85,6 @@ private:
     QAction *mnuInfo = nullptr;
 
     velkora::Runtime &m_runtime;
-    QMenu *m_mnuOptions = nullptr;
     QAction *m_mnuLoginStart = nullptr;
     // What ShowSelectedEntry showed last; kept for the whole run.
     QString m_shownPath;

@@ -161,6 +161,7 @@ private Q_SLOTS:
         m_runtime->loginStart = true;
         open();
         auto *item = m_window->findChild<QAction *>("mnuLoginStart");
+        Q_EMIT m_window->findChild<QMenu *>("mnuOptions")->aboutToShow(); // as the menu opens
         QVERIFY(item->isChecked());
         item->trigger();
         QVERIFY(!item->isChecked() && !m_runtime->loginStart);
