@@ -61,11 +61,12 @@ test: deps
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60
 
 # Every C++ file as .clang-format has it, every shell script without a
-# shellcheck warning.
+# shellcheck warning, every include pointing the allowed way between folders.
 check-style:
 	clang-format --dry-run --Werror $$(find app config platform ui resources tests bench \
 	  \( -name '*.cpp' -o -name '*.h' \) -not -path 'tests/fuzz/corpus/*')
 	shellcheck -S warning $$(find . -name '*.sh' -not -path './build*' -not -path './.git/*') .ci/run
+	cmake/check-layers.sh .
 
 test-normal:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,6 +1,6 @@
 #include "app/DestroyedWindowFilter.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -1,10 +1,10 @@
 #include "app/Startup.h"
 
-#include "config/ModGlobal.h"
 #include "config/ModeFile.h"
-#include "platform/ConfigLocation.h"
-#include "platform/Log.h"
 #include "platform/Runtime.h"
+#include "platform/core/Log.h"
+#include "platform/core/NativePath.h"
+#include "platform/session/ConfigLocation.h"
 #include "ui/config/frmConfig.h"
 #include "ui/runner/frmAuto.h"
 
@@ -55,15 +55,16 @@ std::optional<int> ActivatePreviousInstance(velkora::Runtime &runtime)
 // Beside the executable where it is or may be kept there; otherwise (a
 // package in /usr) in the user's configuration folder. The line tells the
 // user, and the journal, which file this run uses.
-void InitIniPath(const velkora::AppInfo &appInfo)
+QString InitIniPath(const velkora::AppInfo &appInfo)
 {
-    ModGlobal::IniFilePath = velkora::configFilePath(appInfo.folder, appInfo.baseName);
-    qCInfo(velkora::lcConfig).noquote() << "list file" << ModGlobal::IniFilePath;
+    const QString IniFilePath = velkora::configFilePath(appInfo.folder, appInfo.baseName);
+    qCInfo(velkora::lcConfig, "list file %s", velkora::pathToNative(IniFilePath).constData());
+    return IniFilePath;
 }
 
-void fxAutoProg(velkora::Runtime &runtime)
+void fxAutoProg(velkora::Runtime &runtime, const velkora::ProgramList &table)
 {
-    frmAuto runner(runtime);
+    frmAuto runner(runtime, table);
     runner.runModal();
 }
 
@@ -73,21 +74,21 @@ std::unique_ptr<frmConfig> run(velkora::Runtime &runtime)
         runtime.endProgram(*status);
         return nullptr;
     }
-    InitIniPath(runtime.appInfo());
-    ModeFile::LoadProgramTable();
+    const QString IniFilePath = InitIniPath(runtime.appInfo());
+    const velkora::ProgramList table = ModeFile::LoadProgramTable(IniFilePath);
 
     switch (modeOf(runtime.argumentText())) {
     case Mode::Configuration: {
-        auto window = std::make_unique<frmConfig>(runtime);
+        auto window = std::make_unique<frmConfig>(runtime, IniFilePath);
         window->setWindowTitle(runtime.appInfo().baseName);
-        window->FillProgramList();
+        window->FillProgramList(table);
         return window;
     }
     case Mode::Usage:
         runtime.messageBox(usageText());
         break;
     case Mode::Automatic:
-        fxAutoProg(runtime);
+        fxAutoProg(runtime, table);
         break;
     }
     runtime.endProgram();

@@ -12,6 +12,7 @@ class frmConfig;
 namespace velkora {
 class Runtime;
 struct AppInfo;
+struct ProgramList;
 } // namespace velkora
 
 namespace Startup {
@@ -32,15 +33,15 @@ QString notAnsweringText(const QString &title);
 /// first copy answered, else non-zero after a report to the user.
 std::optional<int> ActivatePreviousInstance(velkora::Runtime &runtime);
 
-/// IniFilePath = the executable's folder, "/", its base name, ".ini"; for a
-/// folder that keeps no configuration (a package in /usr) the same name in
-/// $XDG_CONFIG_HOME/velkora.
-void InitIniPath(const velkora::AppInfo &appInfo);
+/// The list file's path (IniFilePath): the executable's folder, "/", its base
+/// name, ".ini"; for a folder that keeps no configuration (a package in /usr)
+/// the same name in $XDG_CONFIG_HOME/velkora.
+[[nodiscard]] QString InitIniPath(const velkora::AppInfo &appInfo);
 
-/// Shows the countdown window modally; returns when it has closed.
-void fxAutoProg(velkora::Runtime &runtime);
+/// Shows the countdown window over the table modally; returns when it has closed.
+void fxAutoProg(velkora::Runtime &runtime, const velkora::ProgramList &table);
 
-/// The whole start-up: guard, configuration path, table, mode. In
+/// The whole start-up: guard, list file path, table, mode. In
 /// configuration mode it returns the configuration window, captioned and
 /// filled, for the caller to show. Every other way ends the program through
 /// the runtime (a test's runtime returns from that, and then null comes back).

@@ -1,9 +1,9 @@
 #include "app/DesktopRuntime.h"
 #include "app/DestroyedWindowFilter.h"
 #include "app/Startup.h"
-#include "platform/AppInfo.h"
-#include "platform/ProcessStart.h"
-#include "platform/SingleInstance.h"
+#include "platform/session/AppInfo.h"
+#include "platform/session/SingleInstance.h"
+#include "platform/start/ProcessStart.h"
 #include "resources/Resources.h"
 #include "ui/config/frmConfig.h"
 

@@ -5,7 +5,6 @@
 // The folder (default /var/tmp) must not be a RAM file system, or the save
 // figures leave out the disk's sync.
 
-#include "config/ModGlobal.h"
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
 
@@ -50,17 +49,18 @@ void measure(QTextStream &out, const char *what, int runs, const std::function<v
         << QString::number(ms.back(), 'f', 3) << " ms\n";
 }
 
+QString listFile;
+
 void load()
 {
-    velkora::resetProgramTable();
-    ModeFile::LoadProgramTable();
-    if (velkora::EntryCount != velkora::SlotCount)
-        qFatal("load found %d entries instead of %d", velkora::EntryCount, velkora::SlotCount);
+    const velkora::ProgramList list = ModeFile::LoadProgramTable(listFile);
+    if (list.EntryCount != velkora::SlotCount)
+        qFatal("load found %d entries instead of %d", list.EntryCount, velkora::SlotCount);
 }
 
 void save(int round)
 {
-    if (!ModeFile::SaveProgramTable(listLines(round)))
+    if (!ModeFile::SaveProgramTable(listFile, listLines(round)))
         qFatal("save failed");
 }
 
@@ -86,23 +86,22 @@ int main(int argc, char **argv)
     if (storage.fileSystemType() == "tmpfs")
         out << "warning: RAM file system, the sync costs nothing here\n";
 
-    ModGlobal::IniFilePath = dir.filePath(QStringLiteral("Velkora.ini"));
+    listFile = dir.filePath(QStringLiteral("Velkora.ini"));
     save(0);
-    out << "file of " << QFile(ModGlobal::IniFilePath).size() << " bytes, " << velkora::SlotCount
-        << " entries\n";
+    out << "file of " << QFile(listFile).size() << " bytes, " << velkora::SlotCount << " entries\n";
     measure(out, "LoadProgramTable", loadRuns, [](int) { load(); });
     measure(out, "SaveProgramTable, 31 lines, one atomic replacement", saveRuns,
             [](int i) { save(i + 1); });
 
     // A hand-kept file that has grown: the list, then 10 MB of other lines.
-    QFile big(ModGlobal::IniFilePath);
+    QFile big(listFile);
     const QByteArray filler
         = "schluessel = ein langer Wert mit Umlauten \xC3\xA4\xC3\xB6\xC3\xBC\n";
     if (!big.open(QIODevice::Append) || !big.write("[Fuell]\n")
         || !big.write(filler.repeated(10'000'000 / filler.size())))
         qFatal("cannot write the 10 MB file");
     big.close();
-    out << "file of " << QFile(ModGlobal::IniFilePath).size() << " bytes\n";
+    out << "file of " << QFile(listFile).size() << " bytes\n";
     measure(out, "LoadProgramTable, 10 MB file", std::max(1, saveRuns / 3), [](int) { load(); });
     measure(out, "\"Exit\" (SaveProgramTable), 10 MB file", std::max(1, saveRuns / 3),
             [](int i) { save(i + 1000); });

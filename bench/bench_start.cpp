@@ -8,7 +8,7 @@
 // Usage: bench_start [path of argv_probe] [starts]
 // The probe defaults to the one the tests build beside this benchmark.
 
-#include "platform/ProcessStart.h"
+#include "platform/start/ProcessStart.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,16 +1,13 @@
 #include "config/ModeFile.h"
 
-#include "config/ModGlobal.h"
 #include "config/ModINI.h"
-#include "config/ProgramTable.h"
 #include "config/WholeNumber.h"
-#include "platform/ConfigLocation.h"
-#include "platform/Log.h"
-#include "platform/NativePath.h"
+#include "platform/core/Log.h"
+#include "platform/core/NativePath.h"
+#include "platform/core/XdgFolders.h"
 
-using velkora::EntryCount;
 using velkora::IniDocument;
-using velkora::ProgramTable;
+using velkora::ProgramList;
 using velkora::SlotCount;
 
 namespace ModeFile {
@@ -29,11 +26,12 @@ QString ListEntry::line() const
     return path + QLatin1Char('|') + name + QLatin1Char('|') + seconds;
 }
 
-void LoadProgramTable(const IniDocument &file)
+ProgramList LoadProgramTable(const IniDocument &file)
 {
+    ProgramList list;
     for (int i = 0; i < SlotCount; ++i) {
         const QString section = QString::number(i);
-        velkora::ProgramEntry &entry = ProgramTable[size_t(i)];
+        velkora::ProgramEntry &entry = list.ProgramTable[size_t(i)];
 
         const QString path = ModINI::ReadIniValue(file, section, KeyPath, QString());
         if (!path.isEmpty())
@@ -47,18 +45,19 @@ void LoadProgramTable(const IniDocument &file)
                 entry.seconds = *value;
         }
         if (entry.filled())
-            ++EntryCount;
+            ++list.EntryCount;
     }
+    return list;
 }
 
-void LoadProgramTable()
+ProgramList LoadProgramTable(const QString &IniFilePath)
 {
     IniDocument file;
-    if (const auto status = velkora::readIniFile(ModGlobal::IniFilePath, file); !status.ok())
+    if (const auto status = velkora::readIniFile(IniFilePath, file); !status.ok())
         qCWarning(velkora::lcConfig, "cannot read the list from \"%s\": %s",
-                  velkora::pathToNative(ModGlobal::IniFilePath).constData(),
+                  velkora::pathToNative(IniFilePath).constData(),
                   qUtf8Printable(status.toString()));
-    LoadProgramTable(file);
+    return LoadProgramTable(file);
 }
 
 bool SaveProgramTable(IniDocument &file, const QList<ListEntry> &entries, qsizetype *refused)
@@ -81,9 +80,9 @@ bool SaveProgramTable(IniDocument &file, const QList<ListEntry> &entries, qsizet
     return true;
 }
 
-bool SaveProgramTable(const QList<ListEntry> &entries)
+bool SaveProgramTable(const QString &IniFilePath, const QList<ListEntry> &entries)
 {
-    const QString &path = ModGlobal::IniFilePath;
+    const QString &path = IniFilePath;
     IniDocument file;
     qsizetype refused = -1;
     auto status = velkora::readIniFile(path, file);
@@ -109,10 +108,10 @@ bool SaveProgramTable(const QList<ListEntry> &entries)
     return status.ok();
 }
 
-QList<ListEntry> ProgramListEntries()
+QList<ListEntry> ProgramListEntries(const ProgramList &list)
 {
     QList<ListEntry> entries;
-    for (const velkora::ProgramEntry &entry : ProgramTable) {
+    for (const velkora::ProgramEntry &entry : list.ProgramTable) {
         if (!entry.filled())
             continue;
         const QString seconds = entry.seconds ? QString::number(*entry.seconds) : QString();

@@ -1,6 +1,9 @@
 #pragma once
+// The list file (the design's module "ModeFile", not a file of a start mode):
+// the program table's load and save.
 
-#include "platform/IniFile.h"
+#include "config/ProgramTable.h"
+#include "platform/ini/IniFile.h"
 
 #include <QList>
 #include <QString>
@@ -17,30 +20,28 @@ struct ListEntry {
     bool operator==(const ListEntry &) const = default;
 };
 
-/// Reads IniFilePath once and fills ProgramTable from it. A missing file
-/// leaves the table empty; one that cannot be read too, with one line on
-/// standard error.
-void LoadProgramTable();
+/// Reads the list file once and returns its table. A missing file gives an
+/// empty table; one that cannot be read too, with one line on standard error.
+[[nodiscard]] velkora::ProgramList LoadProgramTable(const QString &IniFilePath);
 
-/// Sections "0" to "30" of the document into ProgramTable; EntryCount is
-/// raised for every filled slot.
-void LoadProgramTable(const velkora::IniDocument &file);
+/// Sections "0" to "30" of the document; EntryCount counts the filled slots.
+[[nodiscard]] velkora::ProgramList LoadProgramTable(const velkora::IniDocument &file);
 
-/// Writes the entries to IniFilePath in one atomic replacement of the file,
+/// Writes the entries to the list file in one atomic replacement of the file,
 /// keeping everything in it that is not the list; a file that holds the list
 /// already is left alone. False, with one line on standard error and the file
 /// as it was, when it cannot be read or replaced or an entry cannot be stored
 /// in it.
-bool SaveProgramTable(const QList<ListEntry> &entries);
+[[nodiscard]] bool SaveProgramTable(const QString &IniFilePath, const QList<ListEntry> &entries);
 
 /// The entries, in list order, into sections "0" on, every field written even
 /// when empty; then the sections after the last entry up to "30" are cleared.
 /// False when a field cannot be stored (a line break); refused then holds the
 /// entry's index and the document must not be written.
-bool SaveProgramTable(velkora::IniDocument &file, const QList<ListEntry> &entries,
-                      qsizetype *refused = nullptr);
+[[nodiscard]] bool SaveProgramTable(velkora::IniDocument &file, const QList<ListEntry> &entries,
+                                    qsizetype *refused = nullptr);
 
 /// The entries of the filled slots, slot 0 first.
-QList<ListEntry> ProgramListEntries();
+QList<ListEntry> ProgramListEntries(const velkora::ProgramList &list);
 
 } // namespace ModeFile

@@ -1,8 +1,8 @@
 #pragma once
-// The program table: what the configuration file holds, read once at start-up.
+// The program table: what the list file holds, read once at start-up.
 //
 // config/ knows the INI values, the table and the file format. It uses QtCore
-// and platform/ only, never a window.
+// and platform/ini/ and platform/core/ only, never a window.
 
 #include <QString>
 #include <QtGlobal>
@@ -23,12 +23,12 @@ struct ProgramEntry {
     bool filled() const { return path.has_value() && !path->isEmpty(); }
 };
 
-// Written by LoadProgramTable only, read by the configuration window's list
-// and by the runner. Tests reset them with resetProgramTable().
-extern std::array<ProgramEntry, SlotCount> ProgramTable;
-extern qint32 EntryCount;
-
-/// Back to the state at program start: all fields unset, EntryCount 0.
-void resetProgramTable();
+/// The 31 slots and the count of filled ones, as the load leaves them. The
+/// start-up owns the one instance of a run and hands it to the window of its
+/// mode; tests build their own.
+struct ProgramList {
+    std::array<ProgramEntry, SlotCount> ProgramTable {};
+    qint32 EntryCount = 0;
+};
 
 } // namespace velkora

@@ -1,8 +1,8 @@
 #include "platform/PlatformRuntime.h"
 
-#include "platform/LoginStart.h"
-#include "platform/SingleInstance.h"
-#include "platform/SysInfo.h"
+#include "platform/session/LoginStart.h"
+#include "platform/session/SingleInstance.h"
+#include "platform/start/SysInfo.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

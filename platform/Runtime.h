@@ -8,8 +8,8 @@
 // widgets (message box, file chooser) are declared here and carried out by the
 // application (app/DesktopRuntime).
 
-#include "platform/AppInfo.h"
-#include "platform/ProcessStart.h"
+#include "platform/session/AppInfo.h"
+#include "platform/start/ProcessStart.h"
 
 #include <QString>
 

@@ -1,7 +1,6 @@
-#include "config/ModGlobal.h"
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
-#include "platform/NativePath.h"
+#include "platform/core/NativePath.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -16,6 +15,7 @@ using Entries = QList<ModeFile::ListEntry>;
 class tst_ModeFile : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
+    QString m_path;
 
     // The INI layer reads and writes a file's bytes as they are, whatever the bytes of its path.
     static QByteArray bytesOf(const QString &path)
@@ -27,24 +27,22 @@ class tst_ModeFile : public QObject {
     {
         return bytesOf(qEnvironmentVariable("VELKORA_TEST_DATA") + '/' + name);
     }
-    static bool writeFile(const QByteArray &bytes, int mode = 0644)
+    bool writeFile(const QByteArray &bytes, int mode = 0644) const
     {
-        const QString &path = ModGlobal::IniFilePath;
+        const QString &path = m_path;
         return velkora::writeIniFile(path, velkora::IniDocument::fromBytes(bytes)).ok()
             && ::chmod(velkora::pathToNative(path), mode_t(mode)) == 0;
     }
-    static Entries loadEntries()
+    Entries loadEntries() const
     {
-        velkora::resetProgramTable();
-        ModeFile::LoadProgramTable();
-        return ModeFile::ProgramListEntries();
+        return ModeFile::ProgramListEntries(ModeFile::LoadProgramTable(m_path));
     }
 
 private Q_SLOTS:
     void init()
     {
-        ModGlobal::IniFilePath = m_dir.filePath("Velkora.ini");
-        QFile::remove(ModGlobal::IniFilePath);
+        m_path = m_dir.filePath("Velkora.ini");
+        QFile::remove(m_path);
     }
 
     // Hand-written files through load, "/config", "Exit" without edits and the next load, in a
@@ -85,10 +83,10 @@ private Q_SLOTS:
         QFETCH(Entries, entries);
         const QByteArray dir = QFile::encodeName(m_dir.path()) + "/Gr\xC3\xBC\xC3\x9F-\xFF";
         QVERIFY(::mkdir(dir, 0700) == 0 || errno == EEXIST); // a failed row leaves it
-        ModGlobal::IniFilePath = velkora::pathFromNative(dir + "/Velkora.ini");
+        m_path = velkora::pathFromNative(dir + "/Velkora.ini");
         QVERIFY(writeFile(content));
         QCOMPARE(loadEntries(), entries);
-        QVERIFY(ModeFile::SaveProgramTable(entries));
+        QVERIFY(ModeFile::SaveProgramTable(m_path, entries));
         QCOMPARE(loadEntries(), entries);
         QVERIFY(::unlink(dir + "/Velkora.ini") == 0 && ::rmdir(dir) == 0); // names Qt cannot remove
     }
@@ -118,15 +116,15 @@ private Q_SLOTS:
         QFETCH(QByteArray, before);
         QFETCH(Entries, entries);
         QVERIFY(before.isNull() || writeFile(before));
-        QVERIFY(ModeFile::SaveProgramTable(entries));
-        QTEST(bytesOf(ModGlobal::IniFilePath), "after");
+        QVERIFY(ModeFile::SaveProgramTable(m_path, entries));
+        QTEST(bytesOf(m_path), "after");
         QCOMPARE(loadEntries(), entries.mid(0, 31));
     }
 
     // What cannot be read or replaced stays as it is, with one line on standard error.
     void refused()
     {
-        const QString &path = ModGlobal::IniFilePath;
+        const QString &path = m_path;
         const auto expectLine = [](const char *line) {
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(line));
         };
@@ -134,12 +132,12 @@ private Q_SLOTS:
         expectLine("^cannot read the list from \".*Velkora.ini\": open: errno 21 ");
         QCOMPARE(loadEntries(), Entries());
         expectLine("^cannot save the list to \".*Velkora.ini\": open: errno 21 ");
-        QVERIFY(!ModeFile::SaveProgramTable({{"/a", "A", "5"}}) && QDir().rmdir(path));
+        QVERIFY(!ModeFile::SaveProgramTable(path, {{"/a", "A", "5"}}) && QDir().rmdir(path));
         QVERIFY(writeFile("[0]\nDATEI=/a\n", 0444));
         expectLine("^cannot save the list to \".*Velkora.ini\": access: errno 13 ");
-        QVERIFY(!ModeFile::SaveProgramTable({{"/b", "B", "5"}}));
+        QVERIFY(!ModeFile::SaveProgramTable(path, {{"/b", "B", "5"}}));
         expectLine("^cannot save the list to \".*Velkora.ini\": entry 2 holds a line break");
-        QVERIFY(!ModeFile::SaveProgramTable({{"/a", "A", "5"}, {"/b", "B\nC", "5"}}));
+        QVERIFY(!ModeFile::SaveProgramTable(path, {{"/a", "A", "5"}, {"/b", "B\nC", "5"}}));
         QCOMPARE(bytesOf(path), "[0]\nDATEI=/a\n");
     }
 };

@@ -4,7 +4,7 @@
 #include "config/ModINI.h"
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
-#include "platform/NativePath.h"
+#include "platform/core/NativePath.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,10 +21,9 @@ using Entries = QList<ModeFile::ListEntry>;
 
 static Entries loaded(const IniDocument &doc)
 {
-    resetProgramTable();
-    ModeFile::LoadProgramTable(doc);
-    const Entries entries = ModeFile::ProgramListEntries();
-    if (entries.size() != EntryCount)
+    const ProgramList list = ModeFile::LoadProgramTable(doc);
+    const Entries entries = ModeFile::ProgramListEntries(list);
+    if (entries.size() != list.EntryCount)
         fail("EntryCount");
     return entries;
 }

@@ -1,7 +1,7 @@
 // A guarded program for tests, running until killed. Usage: single_probe <folder>. A first copy
 // prints "first", then "asked <percent-encoded token>" for every request; a later one sends
 // $XDG_ACTIVATION_TOKEN and prints "second ok" or "second unanswered".
-#include "platform/SingleInstance.h"
+#include "platform/session/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // "<i> <errno>:<text>" per start, then a RESULT line. --mute-bus: a session bus that accepts and
 // never answers; --fill-fds: every descriptor taken meanwhile. Exits 1 unless every start
 // succeeded, ran, saw descriptors 0-2 only and was reaped.
-#include "platform/ProcessStart.h"
+#include "platform/start/ProcessStart.h"
 
 #include <QLocalServer>
 #include <QtCore>

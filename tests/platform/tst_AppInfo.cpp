@@ -1,5 +1,5 @@
-#include "platform/AppInfo.h"
-#include "platform/NativePath.h"
+#include "platform/core/NativePath.h"
+#include "platform/session/AppInfo.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "platform/ConfigLocation.h"
+#include "platform/session/ConfigLocation.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "platform/IniFile.h"
+#include "platform/ini/IniFile.h"
 
 #include <QRandomGenerator>
 #include <QStringEncoder>

@@ -1,4 +1,4 @@
-#include "platform/LoginStart.h"
+#include "platform/session/LoginStart.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
-#include "platform/ProcessStart.h"
-#include "platform/SysInfo.h"
+#include "platform/start/ProcessStart.h"
+#include "platform/start/SysInfo.h"
 
 #include <QtTest>
 

@@ -1,7 +1,5 @@
 // One save of list A or B for the kill test: rel_tool <ini> a|b (exit 1: the save failed).
-#include "config/ModGlobal.h"
 #include "config/ModeFile.h"
-#include "config/ProgramTable.h"
 
 #include <QCoreApplication>
 
@@ -16,6 +14,5 @@ int main(int argc, char *argv[])
                           : QStringLiteral("/usr/bin/a%1").arg(i),
                         b ? QStringLiteral("Übersicht | %1").arg(i) : QStringLiteral("A%1").arg(i),
                         QString::number(b ? 30 + i : 2 + i)});
-    ModGlobal::IniFilePath = app.arguments().value(1);
-    return ModeFile::SaveProgramTable(entries) ? 0 : 1;
+    return ModeFile::SaveProgramTable(app.arguments().value(1), entries) ? 0 : 1;
 }

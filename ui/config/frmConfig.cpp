@@ -2,12 +2,12 @@
 
 #include "config/ModeFile.h"
 #include "config/WholeNumber.h"
-#include "platform/Log.h"
-#include "platform/ModVerzeichnisWahl.h"
 #include "platform/Runtime.h"
+#include "platform/core/Log.h"
 #include "resources/Resources.h"
 #include "ui/Layout.h"
 #include "ui/about/frmAbout.h"
+#include "ui/config/ModVerzeichnisWahl.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -112,9 +112,10 @@ QString displayName(const QString &path)
 
 } // namespace
 
-frmConfig::frmConfig(velkora::Runtime &runtime, QWidget *parent)
+frmConfig::frmConfig(velkora::Runtime &runtime, QString listFile, QWidget *parent)
     : QMainWindow(parent)
     , m_runtime(runtime)
+    , IniFilePath(std::move(listFile))
 {
     setObjectName(QStringLiteral("frmConfig"));
     setWindowIcon(velkora::appIcon());
@@ -281,10 +282,10 @@ void frmConfig::placeControls()
     List1->setFocus(); // tab index 0 has the focus when the window opens
 }
 
-void frmConfig::FillProgramList()
+void frmConfig::FillProgramList(const velkora::ProgramList &table)
 {
     List1->clear();
-    for (const ModeFile::ListEntry &entry : ModeFile::ProgramListEntries())
+    for (const ModeFile::ListEntry &entry : ModeFile::ProgramListEntries(table))
         List1->addItem(newItem(entry));
     unselect();
 }
@@ -493,7 +494,8 @@ void frmConfig::cmd_test_Click()
 
 void frmConfig::cmd_exit_Click()
 {
-    ModeFile::SaveProgramTable(listEntries());
+    // The window says nothing of a failed save; the log has why.
+    static_cast<void>(ModeFile::SaveProgramTable(IniFilePath, listEntries()));
     close();
     m_runtime.endProgram();
 }

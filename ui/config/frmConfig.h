@@ -33,10 +33,11 @@ public:
     /// Index of cmd_updown.
     enum Direction { Up, Down };
 
-    explicit frmConfig(velkora::Runtime &runtime, QWidget *parent = nullptr);
+    /// listFile: the IniFilePath that "Exit" writes.
+    frmConfig(velkora::Runtime &runtime, QString listFile, QWidget *parent = nullptr);
 
     /// Fills List1 with the filled slots of the program table; no line is selected.
-    void FillProgramList();
+    void FillProgramList(const velkora::ProgramList &table);
 
     /// The entries of List1's lines in their order.
     QList<ModeFile::ListEntry> listEntries() const;
@@ -85,6 +86,7 @@ private:
     QAction *mnuInfo = nullptr;
 
     velkora::Runtime &m_runtime;
+    const QString IniFilePath;
     QAction *m_mnuLoginStart = nullptr;
     // What ShowSelectedEntry showed last; kept for the whole run.
     QString m_shownPath;

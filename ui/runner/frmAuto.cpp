@@ -1,8 +1,8 @@
 #include "ui/runner/frmAuto.h"
 
 #include "config/ProgramTable.h"
-#include "platform/Log.h"
 #include "platform/Runtime.h"
+#include "platform/core/Log.h"
 #include "resources/Resources.h"
 #include "ui/Layout.h"
 
@@ -35,34 +35,14 @@ private:
     void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
 };
 
-// EntryCount comes from the load and never exceeds the table; should it
-// ever, the slots beyond read as empty rather than out of bounds.
-const velkora::ProgramEntry &entryAt(qint32 slot)
-{
-    static const velkora::ProgramEntry empty;
-    if (slot < 0 || slot >= velkora::SlotCount)
-        return empty;
-    return velkora::ProgramTable[std::size_t(slot)];
-}
-
-qint32 waitingTime(qint32 slot)
-{
-    const qint32 seconds = entryAt(slot).seconds.value_or(0);
-    return seconds > 60 ? 10 : seconds;
-}
-
-QString nameOf(qint32 slot)
-{
-    return entryAt(slot).name.value_or(QString());
-}
-
 } // namespace
 
-frmAuto::frmAuto(velkora::Runtime &runtime, QWidget *parent)
+frmAuto::frmAuto(velkora::Runtime &runtime, const velkora::ProgramList &table, QWidget *parent)
     : QDialog(parent,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                   | Qt::WindowCloseButtonHint)
     , m_runtime(runtime)
+    , m_table(table)
 {
     setObjectName(QStringLiteral("frmAuto"));
     setWindowTitle(QStringLiteral("Autostart"));
@@ -99,12 +79,28 @@ void frmAuto::runModal()
     exec();
 }
 
+// EntryCount comes from the load and never exceeds the table; should it
+// ever, the slots beyond read as empty rather than out of bounds.
+const velkora::ProgramEntry &frmAuto::entryAt(qint32 slot) const
+{
+    static const velkora::ProgramEntry empty;
+    if (slot < 0 || slot >= velkora::SlotCount)
+        return empty;
+    return m_table.ProgramTable[std::size_t(slot)];
+}
+
+qint32 frmAuto::waitingTime(qint32 slot) const
+{
+    const qint32 seconds = entryAt(slot).seconds.value_or(0);
+    return seconds > 60 ? 10 : seconds;
+}
+
 void frmAuto::Form_Load()
 {
     m_runtime.yield();
     CurrentDelay = waitingTime(0);
     CurrentSlot = 0;
-    showName(nameOf(0));
+    showName(entryAt(0).name.value_or(QString()));
     showCountdown(LoadEnding);
 }
 
@@ -131,11 +127,11 @@ void frmAuto::Timer1_Timer()
         static_cast<void>(
             m_runtime.startProgram(*entry.path, velkora::WindowStyle::MinimizedFocus));
     ++CurrentSlot;
-    if (CurrentSlot >= velkora::EntryCount) {
+    if (CurrentSlot >= m_table.EntryCount) {
         unload();
         return;
     }
-    showName(nameOf(CurrentSlot));
+    showName(entryAt(CurrentSlot).name.value_or(QString()));
     CurrentDelay = waitingTime(CurrentSlot);
     showCountdown(TickEnding);
 }
@@ -148,9 +144,9 @@ void frmAuto::Form_DblClick()
 void frmAuto::done(int result)
 {
     // The window says nothing; the journal tells why a program did not start.
-    if (!m_unloaded && CurrentSlot < velkora::EntryCount)
+    if (!m_unloaded && CurrentSlot < m_table.EntryCount)
         qCInfo(velkora::lcStart, "countdown cancelled: %d of %d entries not started",
-               velkora::EntryCount - CurrentSlot, velkora::EntryCount);
+               m_table.EntryCount - CurrentSlot, m_table.EntryCount);
     m_unloaded = true;
     Timer1->stop();
     QDialog::done(result);

@@ -13,7 +13,9 @@ class QTimer;
 
 namespace velkora {
 class Runtime;
-}
+struct ProgramEntry;
+struct ProgramList;
+} // namespace velkora
 
 class frmAuto : public QDialog {
     Q_OBJECT
@@ -21,7 +23,9 @@ public:
     /// Index of lbl1.
     enum Line { Countdown, EntryName };
 
-    explicit frmAuto(velkora::Runtime &runtime, QWidget *parent = nullptr);
+    /// table: the slots to work through; it must outlive the window.
+    frmAuto(velkora::Runtime &runtime, const velkora::ProgramList &table,
+            QWidget *parent = nullptr);
 
     /// Loads the window (Form_Load, Timer1 on) and shows it modally; returns
     /// when it has closed, after the last start or when cancelled.
@@ -41,6 +45,8 @@ private:
     void showEvent(QShowEvent *event) override;
 
     void unload();
+    const velkora::ProgramEntry &entryAt(qint32 slot) const;
+    qint32 waitingTime(qint32 slot) const;
     void showName(const QString &name);
     void showCountdown(QLatin1String ending);
 
@@ -52,5 +58,6 @@ private:
     qint32 CurrentDelay = 0;
 
     velkora::Runtime &m_runtime;
+    const velkora::ProgramList &m_table;
     bool m_unloaded = false;
 };

@@ -1,4 +1,3 @@
-#include "config/ModGlobal.h"
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
 #include "tests/support/FakeRuntime.h"
@@ -16,6 +15,7 @@ using Rows = QList<int>; // lines clicked, in order; -1 is the empty part of the
 class tst_frmConfig : public QObject {
     Q_OBJECT
     std::unique_ptr<test::FakeRuntime> m_runtime;
+    QTemporaryDir m_dir;
     std::unique_ptr<frmConfig> m_window;
     // What open() lists: all fields, a path alone, a bar in a name.
     const Lines abc {"a|A|5", "b||", "c|x|y|3"};
@@ -28,12 +28,12 @@ class tst_frmConfig : public QObject {
     Boxes boxes() const { return {box(0)->text(), box(1)->text(), box(2)->text()}; }
     void open(const Rows &clicked = {}, const Boxes &typed = {})
     {
-        resetProgramTable();
-        ProgramTable[0] = {"a", "A", 5};
-        ProgramTable[1] = {"b", {}, {}};
-        ProgramTable[2] = {"c", "x|y", 3};
-        m_window = std::make_unique<frmConfig>(*m_runtime);
-        m_window->FillProgramList();
+        ProgramList table;
+        table.ProgramTable[0] = {"a", "A", 5};
+        table.ProgramTable[1] = {"b", {}, {}};
+        table.ProgramTable[2] = {"c", "x|y", 3};
+        m_window = std::make_unique<frmConfig>(*m_runtime, m_dir.filePath("Velkora.ini"));
+        m_window->FillProgramList(table);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
         for (int row : clicked)
@@ -177,15 +177,13 @@ private Q_SLOTS:
     // Closing writes nothing; "Exit" writes the list, which by then alone holds the entries.
     void closeAndExit()
     {
-        QTemporaryDir dir;
-        ModGlobal::IniFilePath = dir.filePath("Velkora.ini");
+        const QString path = m_dir.filePath("Velkora.ini");
         open();
-        resetProgramTable();
-        QVERIFY(m_window->close() && !QFile::exists(ModGlobal::IniFilePath));
+        QVERIFY(m_window->close() && !QFile::exists(path));
         press({"cmd_exit"});
         QCOMPARE(m_runtime->endStatuses, QList<int> {0});
-        ModeFile::LoadProgramTable();
-        QCOMPARE(ModeFile::ProgramListEntries(), m_window->listEntries());
+        QCOMPARE(ModeFile::ProgramListEntries(ModeFile::LoadProgramTable(path)),
+                 m_window->listEntries());
     }
 };
 

@@ -15,19 +15,20 @@ enum Action { None, OnCountdown, OnName, OnMargin, Escape, Close };
 class tst_frmAuto : public QObject {
     Q_OBJECT
     test::FakeRuntime m_runtime;
+    ProgramList m_table;
     std::unique_ptr<frmAuto> m_window;
     int m_tick = 0;
 
     QLabel *line(int i) const { return m_window->findChild<QLabel *>(QString("lbl1(%1)").arg(i)); }
     void open(const Slots &table)
     {
-        resetProgramTable();
+        m_table = {};
         for (size_t i = 0; i < size_t(table.size()); ++i)
-            ProgramTable[i] = {table[i].first, table[i].first.toUpper(), table[i].second};
-        for (const ProgramEntry &entry : ProgramTable)
-            EntryCount += entry.filled(); // as the load counts them
+            m_table.ProgramTable[i] = {table[i].first, table[i].first.toUpper(), table[i].second};
+        for (const ProgramEntry &entry : m_table.ProgramTable)
+            m_table.EntryCount += entry.filled(); // as the load counts them
         m_runtime = {};
-        m_window = std::make_unique<frmAuto>(m_runtime);
+        m_window = std::make_unique<frmAuto>(m_runtime, m_table);
         m_window->Form_Load();
         m_tick = 0;
     }
@@ -101,7 +102,7 @@ private Q_SLOTS:
     {
         const QString longName = QString("Ein langer Programmname, ").repeated(3);
         open({{"/bin/a", -5}, {"/bin/b", 3}});
-        ProgramTable[1].name = longName;
+        m_table.ProgramTable[1].name = longName;
         QLabel *countdown = line(frmAuto::Countdown), *name = line(frmAuto::EntryName);
         QCOMPARE(countdown->text(), "Starte in (-5 sek.)");
         m_runtime.onYield = [&] { QCOMPARE(countdown->text(), "Starte in (-6 sek. )"); };

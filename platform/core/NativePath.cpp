@@ -1,4 +1,4 @@
-#include "platform/NativePath.h"
+#include "platform/core/NativePath.h"
 
 #include <QStringDecoder>
 

@@ -1,5 +1,5 @@
 #include "app/DesktopRuntime.h"
-#include "platform/ModVerzeichnisWahl.h"
+#include "ui/config/ModVerzeichnisWahl.h"
 
 #include <QtTest>
 #include <QtWidgets>

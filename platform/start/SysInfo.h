@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ProcessStart.h"
+#include "platform/start/ProcessStart.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "platform/AppInfo.h"
+#include "platform/session/AppInfo.h"
 
-#include "platform/NativePath.h"
+#include "platform/core/NativePath.h"
 
 #include <QByteArray>
 

@@ -1,10 +1,10 @@
-#include "platform/LoginStart.h"
+#include "platform/session/LoginStart.h"
 
-#include "platform/AppInfo.h"
-#include "platform/ConfigLocation.h"
-#include "platform/IniFile.h"
-#include "platform/NativePath.h"
-#include "platform/ProcessStart.h"
+#include "platform/core/NativePath.h"
+#include "platform/core/XdgFolders.h"
+#include "platform/ini/IniFile.h"
+#include "platform/session/AppInfo.h"
+#include "platform/start/ProcessStart.h"
 
 #include <QFile>
 #include <QFileInfo>

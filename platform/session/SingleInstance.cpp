@@ -1,7 +1,7 @@
-#include "platform/SingleInstance.h"
+#include "platform/session/SingleInstance.h"
 
-#include "platform/Log.h"
-#include "platform/NativePath.h"
+#include "platform/core/Log.h"
+#include "platform/core/NativePath.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>

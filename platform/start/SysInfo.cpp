@@ -1,4 +1,4 @@
-#include "platform/SysInfo.h"
+#include "platform/start/SysInfo.h"
 
 #include <cerrno>
 

@@ -1,7 +1,7 @@
-#include "platform/DesktopEntry.h"
+#include "platform/start/DesktopEntry.h"
 
-#include "platform/ConfigLocation.h"
-#include "platform/NativePath.h"
+#include "platform/core/NativePath.h"
+#include "platform/core/XdgFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,15 +17,7 @@ namespace {
 
 QStringList dataFolders()
 {
-    QByteArray system = qgetenv("XDG_DATA_DIRS");
-    if (system.isEmpty())
-        system = "/usr/local/share:/usr/share";
-    QStringList folders {dataHome()};
-    for (const QByteArray &folder : system.split(':')) {
-        if (folder.startsWith('/'))
-            folders.append(pathFromNative(folder));
-    }
-    return folders;
+    return QStringList {dataHome()} + dataDirs();
 }
 
 // "vendor-app.desktop" may be vendor-app.desktop or vendor/app.desktop.

@@ -1,43 +1,16 @@
-#include "platform/ConfigLocation.h"
+#include "platform/core/XdgFolders.h"
 
-#include "platform/NativePath.h"
+#include "platform/core/NativePath.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace velkora {
-
-namespace {
-
-QString homeFolder()
-{
-    const QByteArray home = qgetenv("HOME");
-    if (home.startsWith('/'))
-        return pathFromNative(home);
-    // A session without HOME (some service managers) still has a passwd entry.
-    if (const passwd *entry = ::getpwuid(::geteuid()); entry && entry->pw_dir)
-        return pathFromNative(entry->pw_dir);
-    return QStringLiteral("/");
-}
-
-bool isBelow(const QString &path, const QLatin1String &folder)
-{
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
-}
-
-bool pathExists(const QString &path)
-{
-    struct stat st;
-    return ::lstat(pathToNative(path).constData(), &st) == 0;
-}
-
-} // namespace
 
 namespace {
 
@@ -50,7 +23,30 @@ QString xdgHome(const char *variable, QLatin1String belowHome)
     return QDir::cleanPath(homeFolder() + belowHome);
 }
 
+QStringList xdgDirs(const char *variable, const char *fallback)
+{
+    QByteArray value = qgetenv(variable);
+    if (value.isEmpty())
+        value = fallback;
+    QStringList folders;
+    for (const QByteArray &folder : value.split(':')) {
+        if (folder.startsWith('/'))
+            folders.append(QDir::cleanPath(pathFromNative(folder)));
+    }
+    return folders;
+}
+
 } // namespace
+
+QString homeFolder()
+{
+    const QByteArray home = qgetenv("HOME");
+    if (home.startsWith('/'))
+        return pathFromNative(home);
+    if (const passwd *entry = ::getpwuid(::geteuid()); entry && entry->pw_dir)
+        return pathFromNative(entry->pw_dir);
+    return QStringLiteral("/");
+}
 
 QString configHome()
 {
@@ -62,21 +58,14 @@ QString dataHome()
     return xdgHome("XDG_DATA_HOME", QLatin1String("/.local/share"));
 }
 
-bool folderKeepsConfig(const QString &folder)
+QStringList configDirs()
 {
-    const QString clean = QDir::cleanPath(folder);
-    if (isBelow(clean, QLatin1String("/usr")) && !isBelow(clean, QLatin1String("/usr/local")))
-        return false;
-    return ::faccessat(AT_FDCWD, pathToNative(clean).constData(), W_OK | X_OK, AT_EACCESS) == 0;
+    return xdgDirs("XDG_CONFIG_DIRS", "/etc/xdg");
 }
 
-QString configFilePath(const QString &folder, const QString &baseName)
+QStringList dataDirs()
 {
-    const QString name = baseName + QLatin1String(".ini");
-    const QString beside = folder + QLatin1Char('/') + name;
-    if (pathExists(beside) || folderKeepsConfig(folder))
-        return beside;
-    return configHome() + QLatin1String("/velkora/") + name;
+    return xdgDirs("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
 }
 
 bool makeFolderFor(const QString &filePath, int *errorNumber)

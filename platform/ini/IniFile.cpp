@@ -1,7 +1,7 @@
-#include "platform/IniFile.h"
+#include "platform/ini/IniFile.h"
 
-#include "platform/Log.h"
-#include "platform/NativePath.h"
+#include "platform/core/Log.h"
+#include "platform/core/NativePath.h"
 
 #include <QRandomGenerator>
 #include <QStringDecoder>

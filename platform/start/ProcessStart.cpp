@@ -1,8 +1,8 @@
-#include "platform/ProcessStart.h"
+#include "platform/start/ProcessStart.h"
 
-#include "platform/Log.h"
-#include "platform/NativePath.h"
-#include "platform/SessionBus.h"
+#include "platform/core/Log.h"
+#include "platform/core/NativePath.h"
+#include "platform/start/SessionBus.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 // and returns at once: nothing here waits on D-Bus, on GLib's worker thread
 // or on another process.
 
-#include "platform/DesktopEntry.h"
+#include "platform/start/DesktopEntry.h"
 
 #include <QHash>
 #include <QObject>

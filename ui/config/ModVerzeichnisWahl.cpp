@@ -1,4 +1,4 @@
-#include "platform/ModVerzeichnisWahl.h"
+#include "ui/config/ModVerzeichnisWahl.h"
 
 #include "platform/Runtime.h"
 

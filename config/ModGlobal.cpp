@@ -1,7 +1,0 @@
-#include "config/ModGlobal.h"
-
-namespace ModGlobal {
-
-QString IniFilePath;
-
-} // namespace ModGlobal
