@@ -500,6 +500,22 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
     return true;
 }
 
+bool IniDocument::removeKey(const QString &section, QStringView key)
+{
+    const qsizetype s = sectionIndex(section);
+    if (s < 0)
+        return false;
+    qsizetype removed = 0;
+    for (qsizetype k = findKey(s, key); k >= 0; k = findKey(s, key)) {
+        m_lines.erase(m_lines.begin() + k);
+        for (size_t t = size_t(s) + 1; t < m_sectionStart.size(); ++t)
+            --m_sectionStart[t];
+        ++removed;
+    }
+    m_modified = m_modified || removed > 0;
+    return removed > 0;
+}
+
 void IniDocument::appendEol(QByteArray &out, Eol eol) const
 {
     const char *units = eol == Eol::CrLf ? "\r\n"

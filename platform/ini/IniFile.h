@@ -42,7 +42,11 @@ public:
     /// unpaired surrogate outside UTF-16).
     bool setValue(const QString &section, const QString &key, const QString &value);
 
-    /// True once setValue has changed anything.
+    /// Removes every line of the key in the section (so that no later
+    /// duplicate comes to light). True when there was one.
+    bool removeKey(const QString &section, QStringView key);
+
+    /// True once setValue or removeKey has changed anything.
     bool isModified() const { return m_modified; }
 
     /// The file's bytes. Lines that were not changed are the bytes read. A

@@ -70,6 +70,31 @@ private Q_SLOTS:
         QCOMPARE(doc.toBytes(), after);
         QCOMPARE(velkora::IniDocument::fromBytes(after).value(u"0"_s, key), value);
     }
+
+    // A key of ours that an entry no longer has goes with all its duplicates; a key added to a
+    // later section afterwards still lands in that section.
+    void removeKey_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("removed");
+        QTest::addColumn<QByteArray>("after"); // then B=5 set in section 1
+        QTest::newRow("the key and its duplicate go, another section's stays")
+            << QByteArray("[0]\nA=1\nB=2\na=3\n[1]\nA=4\n") << true
+            << QByteArray("[0]\nB=2\n[1]\nA=4\nB=5\n");
+        QTest::newRow("the last line, without its line end")
+            << QByteArray("[1]\n[0]\nA=2") << true << QByteArray("[1]\nB=5\n[0]\n");
+        QTest::newRow("a missing key changes nothing")
+            << QByteArray("[0]\nB=1\n") << false << QByteArray("[0]\nB=1\n[1]\nB=5\n");
+    }
+    void removeKey()
+    {
+        QFETCH(QByteArray, before);
+        velkora::IniDocument doc = velkora::IniDocument::fromBytes(before);
+        QTEST(doc.removeKey(u"0"_s, u"a"), "removed");
+        QTEST(doc.isModified(), "removed");
+        QVERIFY(doc.setValue(u"1"_s, u"B"_s, u"5"_s));
+        QTEST(doc.toBytes(), "after");
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_IniFile)
