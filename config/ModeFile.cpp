@@ -18,6 +18,30 @@ const QString KeyPath = QStringLiteral("DATEI");
 const QString KeyNameRead = QStringLiteral("NAME");
 const QString KeyNameWrite = QStringLiteral("Name");
 const QString KeySeconds = QStringLiteral("ZEIT");
+const QString KeyActive = QStringLiteral("AKTIV");
+const QString KeyWaitFor = QStringLiteral("WARTEN_AUF");
+const QString KeyWaitMax = QStringLiteral("WARTEN_MAX");
+
+// A key of the entry's own: there when the entry has a value for it, gone when not.
+bool storeOptional(IniDocument &file, const QString &section, const QString &key,
+                   const QString &value)
+{
+    if (value.trimmed().isEmpty()) {
+        file.removeKey(section, key);
+        return true;
+    }
+    return ModINI::WriteIniValue(file, section, key, value);
+}
+
+bool storeEntry(IniDocument &file, const QString &section, const ListEntry &entry)
+{
+    return ModINI::WriteIniValue(file, section, KeyPath, entry.path)
+        && ModINI::WriteIniValue(file, section, KeyNameWrite, entry.name)
+        && ModINI::WriteIniValue(file, section, KeySeconds, entry.seconds)
+        && storeOptional(file, section, KeyActive, entry.active ? QString() : QStringLiteral("0"))
+        && storeOptional(file, section, KeyWaitFor, entry.waitFor)
+        && storeOptional(file, section, KeyWaitMax, entry.waitMax);
+}
 
 } // namespace
 
@@ -40,10 +64,12 @@ ProgramList LoadProgramTable(const IniDocument &file)
         if (!name.isEmpty())
             entry.name = name;
         const QString seconds = ModINI::ReadIniValue(file, section, KeySeconds);
-        if (!seconds.isEmpty()) {
-            if (const auto value = velkora::toWholeNumber(seconds))
-                entry.seconds = *value;
-        }
+        if (!seconds.isEmpty())
+            entry.seconds = velkora::toWholeNumber(seconds);
+        entry.active
+            = ModINI::ReadIniValue(file, section, KeyActive).trimmed() != QLatin1String("0");
+        entry.waitFor = ModINI::ReadIniValue(file, section, KeyWaitFor);
+        entry.waitMax = velkora::toWholeNumber(ModINI::ReadIniValue(file, section, KeyWaitMax));
         if (entry.filled())
             ++list.EntryCount;
     }
@@ -64,9 +90,7 @@ bool SaveProgramTable(IniDocument &file, const QList<ListEntry> &entries, qsizet
 {
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString section = QString::number(i);
-        if (!ModINI::WriteIniValue(file, section, KeyPath, entries[i].path)
-            || !ModINI::WriteIniValue(file, section, KeyNameWrite, entries[i].name)
-            || !ModINI::WriteIniValue(file, section, KeySeconds, entries[i].seconds)) {
+        if (!storeEntry(file, section, entries[i])) {
             if (refused)
                 *refused = i;
             return false;
@@ -74,8 +98,7 @@ bool SaveProgramTable(IniDocument &file, const QList<ListEntry> &entries, qsizet
     }
     for (qsizetype i = entries.size(); i < SlotCount; ++i) {
         const QString section = QString::number(i);
-        for (const QString &key : {KeyPath, KeyNameWrite, KeySeconds})
-            ModINI::WriteIniValue(file, section, key, QString());
+        static_cast<void>(storeEntry(file, section, ListEntry())); // empty values always fit
     }
     return true;
 }
@@ -114,8 +137,10 @@ QList<ListEntry> ProgramListEntries(const ProgramList &list)
     for (const velkora::ProgramEntry &entry : list.ProgramTable) {
         if (!entry.filled())
             continue;
-        const QString seconds = entry.seconds ? QString::number(*entry.seconds) : QString();
-        entries.append({*entry.path, entry.name.value_or(QString()), seconds});
+        const auto number
+            = [](std::optional<qint32> n) { return n ? QString::number(*n) : QString(); };
+        entries.append({*entry.path, entry.name.value_or(QString()), number(entry.seconds),
+                        entry.active, entry.waitFor, number(entry.waitMax)});
     }
     return entries;
 }

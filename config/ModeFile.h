@@ -11,9 +11,13 @@
 namespace ModeFile {
 
 /// One entry as the configuration window's list holds it: the three texts of
-/// a line, kept apart so that a "|" inside the path or the name stays there.
+/// a line, kept apart so that a "|" inside the path or the name stays there,
+/// and the keys that travel with the entry without showing in its line.
 struct ListEntry {
     QString path, name, seconds;
+    bool active = true; // "AKTIV"
+    QString waitFor {}; // "WARTEN_AUF" as written; empty: none
+    QString waitMax {}; // "WARTEN_MAX" as written; empty: the default
 
     /// The text the list shows: path|name|seconds, nothing trimmed or escaped.
     QString line() const;
@@ -35,9 +39,11 @@ struct ListEntry {
 [[nodiscard]] bool SaveProgramTable(const QString &IniFilePath, const QList<ListEntry> &entries);
 
 /// The entries, in list order, into sections "0" on, every field written even
-/// when empty; then the sections after the last entry up to "30" are cleared.
-/// False when a field cannot be stored (a line break); refused then holds the
-/// entry's index and the document must not be written.
+/// when empty; the keys of an entry's switch and conditions only where it has
+/// them, and removed where it has not, so that none stays behind on another
+/// entry's section. Then the sections after the last entry up to "30" are
+/// cleared. False when a field cannot be stored (a line break); refused then
+/// holds the entry's index and the document must not be written.
 [[nodiscard]] bool SaveProgramTable(velkora::IniDocument &file, const QList<ListEntry> &entries,
                                     qsizetype *refused = nullptr);
 

@@ -10,6 +10,7 @@
 
 #include "platform/session/AppInfo.h"
 #include "platform/start/ProcessStart.h"
+#include "platform/watch/Readiness.h"
 
 #include <QString>
 
@@ -34,6 +35,9 @@ public:
 
     /// Starts the first installed system information tool with a normal window.
     virtual StartResult startSysInfo() = 0;
+
+    /// Whether the tray and the network are ready, and when that changes.
+    virtual Readiness &readiness() = 0;
 
     virtual AppInfo appInfo() const = 0;
     virtual QString appTitle() const = 0;

@@ -76,6 +76,11 @@ private Q_SLOTS:
             << Entries {{"C:\\A.EXE", {}, {}}, {"/b", "B", "-3"}, {"/e", {}, {}}};
         QTest::newRow("an empty path does not count, section 31 is not read")
             << sample("section_31.ini") << Entries {{"/last", {}, {}}};
+        QTest::newRow("only AKTIV=0 switches off; conditions and their wait kept as written")
+            << QByteArray(
+                   "[0]\nDATEI=/a\nAKTIV= 0\nWARTEN_AUF= netzwerk,Bluetooth\nWARTEN_MAX=500\n"
+                   "[1]\nDATEI=/b\nAKTIV=nein\nWARTEN_MAX=x\n")
+            << Entries {{"/a", {}, {}, false, "netzwerk,Bluetooth", "500"}, {"/b", {}, {}, true}};
     }
     void roundTrip()
     {
@@ -119,6 +124,26 @@ private Q_SLOTS:
         QVERIFY(ModeFile::SaveProgramTable(m_path, entries));
         QTEST(bytesOf(m_path), "after");
         QCOMPARE(loadEntries(), entries.mid(0, 31));
+    }
+
+    // A switch or a condition belongs to its entry: it moves with it and is gone where the entry
+    // that had it was; a reader that knows only DATEI, Name and ZEIT sees the same list.
+    void keysMoveWithTheirEntry()
+    {
+        QVERIFY(writeFile("[0]\nDATEI=/a\nAKTIV=0\nWARTEN_AUF=Netzwerk\n[1]\nDATEI=/b\n"
+                          "[2]\nDATEI=/c\nWARTEN_MAX=60\n"));
+        const Entries entries {{"/b", "B", "5"}, {"/a", "A", "5", false, "Netzwerk", "45"}};
+        QVERIFY(ModeFile::SaveProgramTable(m_path, entries));
+        velkora::IniDocument file;
+        QVERIFY(velkora::readIniFile(m_path, file).ok());
+        for (const char *key : {"AKTIV", "WARTEN_AUF", "WARTEN_MAX"}) {
+            QCOMPARE(file.value("0", QString(key)), std::nullopt);
+            QCOMPARE(file.value("2", QString(key)), std::nullopt);
+        }
+        QCOMPARE(file.value("1", u"AKTIV"), "0");
+        QCOMPARE(file.value("1", u"WARTEN_AUF"), "Netzwerk");
+        QCOMPARE(file.value("1", u"WARTEN_MAX"), "45");
+        QCOMPARE(loadEntries(), entries);
     }
 
     // What cannot be read or replaced stays as it is, with one line on standard error.

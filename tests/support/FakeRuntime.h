@@ -6,8 +6,29 @@
 #include <QList>
 #include <QStringList>
 #include <functional>
+#include <set>
 
 namespace velkora::test {
+
+// Conditions hold when the test says so; changed() goes out as it would from the session.
+class FakeReadiness : public Readiness {
+public:
+    std::set<Condition> watched, ready;
+
+    void watch(Condition condition) override { watched.insert(condition); }
+    bool holds(Condition condition) const override
+    {
+        return watched.count(condition) && ready.count(condition);
+    }
+    void set(Condition condition, bool holds)
+    {
+        if (holds)
+            ready.insert(condition);
+        else
+            ready.erase(condition);
+        Q_EMIT changed(condition);
+    }
+};
 
 class FakeRuntime : public Runtime {
 public:
@@ -19,6 +40,7 @@ public:
     StartResult sysInfoAnswer; // default: success
     QString nextChosenFile; // empty: cancelled
     std::function<void()> onYield = [] {};
+    FakeReadiness conditions;
     bool loginStart = false; // the login start entry's state
     QString loginStartError; // when set, setLoginStart fails with it
 
@@ -47,6 +69,7 @@ public:
         ++sysInfoStarts;
         return sysInfoAnswer;
     }
+    Readiness &readiness() override { return conditions; }
     AppInfo appInfo() const override { return info; }
     QString appTitle() const override { return title; }
     void setAppTitle(const QString &t) override { title = t; }

@@ -1,6 +1,7 @@
 #include "ui/config/frmConfig.h"
 
 #include "config/ModeFile.h"
+#include "config/StartConditions.h"
 #include "config/WholeNumber.h"
 #include "platform/Runtime.h"
 #include "platform/core/Log.h"
@@ -9,6 +10,7 @@
 #include "ui/about/frmAbout.h"
 #include "ui/config/ModVerzeichnisWahl.h"
 
+#include <QActionGroup>
 #include <QEvent>
 #include <QLabel>
 #include <QLayout>
@@ -28,6 +30,8 @@ constexpr int ClientWidth = 9135; // twips
 constexpr int ClientHeight = 4530;
 constexpr int MinSeconds = 2;
 constexpr int MaxSeconds = 60;
+// What the menu offers for the longest wait; the file may hold any of 1 to 300.
+constexpr std::array<int, 5> WaitMaxChoices {10, 30, 60, 120, 300};
 
 QToolButton *graphicalButton(const QString &caption, const QString &icon, QWidget *parent)
 {
@@ -135,11 +139,17 @@ frmConfig::frmConfig(velkora::Runtime &runtime, QString listFile, QWidget *paren
     connect(cmd_test, &QToolButton::clicked, this, &frmConfig::cmd_test_Click);
     connect(cmd_exit, &QToolButton::clicked, this, &frmConfig::cmd_exit_Click);
     connect(mnuInfo, &QAction::triggered, this, &frmConfig::mnuInfo_Click);
+    List1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(List1, &QListWidget::customContextMenuRequested, this, &frmConfig::showEntryMenu);
+    // The check box of a line is clicked on the list itself.
+    connect(List1, &QListWidget::itemChanged, this, &frmConfig::showEntryOptions);
 }
 
-// Left of "?"; the check shows the entry's state, read whenever the menu
-// opens, since session settings may switch the entry off meanwhile.
-void frmConfig::createLoginStartMenu()
+// Left of "?". The login start's check shows the entry's state, read
+// whenever the menu opens, since session settings may switch the entry off
+// meanwhile. Below it, the selected entry's switch and conditions, the same
+// items as in the list's context menu.
+void frmConfig::createOptionsMenu()
 {
     auto *options = menuBar()->addMenu(QStringLiteral("Optionen"));
     options->setObjectName(QStringLiteral("mnuOptions"));
@@ -148,6 +158,111 @@ void frmConfig::createLoginStartMenu()
     m_mnuLoginStart->setCheckable(true);
     connect(options, &QMenu::aboutToShow, this, &frmConfig::showLoginStart);
     connect(m_mnuLoginStart, &QAction::triggered, this, &frmConfig::mnuLoginStart_Click);
+
+    createEntryActions();
+    options->addSeparator();
+    options->addActions({m_mnuEntryActive, m_mnuWaitForTray, m_mnuWaitForNetwork});
+    options->addMenu(m_mnuWaitMax);
+    connect(options, &QMenu::aboutToShow, this, &frmConfig::showEntryOptions);
+}
+
+void frmConfig::createEntryActions()
+{
+    const auto checkable
+        = [this](const QString &text, const char *name, void (frmConfig::*handler)(bool)) {
+              auto *action = new QAction(text, this);
+              action->setObjectName(QLatin1String(name));
+              action->setCheckable(true);
+              connect(action, &QAction::triggered, this, handler);
+              return action;
+          };
+    m_mnuEntryActive = checkable(QStringLiteral("Eintrag aktiv"), "mnuEntryActive",
+                                 &frmConfig::setSelectedActive);
+    m_mnuWaitForTray = checkable(QStringLiteral("Auf Infobereich warten"), "mnuWaitForTray",
+                                 &frmConfig::setSelectedWaitForTray);
+    m_mnuWaitForNetwork = checkable(QStringLiteral("Auf Netzwerk warten"), "mnuWaitForNetwork",
+                                    &frmConfig::setSelectedWaitForNetwork);
+    m_mnuWaitMax = new QMenu(QStringLiteral("Höchstens warten"), this);
+    m_mnuWaitMax->setObjectName(QStringLiteral("mnuWaitMax"));
+    m_waitMaxChoices = new QActionGroup(this);
+    for (const int seconds : WaitMaxChoices) {
+        QAction *choice = m_mnuWaitMax->addAction(QStringLiteral("%1 Sekunden").arg(seconds));
+        choice->setObjectName(QStringLiteral("mnuWaitMax(%1)").arg(seconds));
+        choice->setData(seconds);
+        choice->setCheckable(true);
+        m_waitMaxChoices->addAction(choice);
+    }
+    connect(m_waitMaxChoices, &QActionGroup::triggered, this, &frmConfig::setSelectedWaitMax);
+
+    m_entryMenu = new QMenu(this);
+    m_entryMenu->setObjectName(QStringLiteral("mnuEntry"));
+    m_entryMenu->addActions({m_mnuEntryActive, m_mnuWaitForTray, m_mnuWaitForNetwork});
+    m_entryMenu->addMenu(m_mnuWaitMax);
+}
+
+// The items follow the selected entry; with none selected there is nothing to set.
+void frmConfig::showEntryOptions()
+{
+    const int row = selectedIndex();
+    const ModeFile::ListEntry entry = row < 0 ? ModeFile::ListEntry() : entryOf(List1->item(row));
+    const velkora::StartConditions conditions = velkora::parseStartConditions(entry.waitFor);
+    for (QAction *action : {m_mnuEntryActive, m_mnuWaitForTray, m_mnuWaitForNetwork})
+        action->setEnabled(row >= 0);
+    m_mnuWaitMax->setEnabled(row >= 0 && conditions.any());
+    m_mnuEntryActive->setChecked(row >= 0 && entry.active);
+    m_mnuWaitForTray->setChecked(conditions.tray);
+    m_mnuWaitForNetwork->setChecked(conditions.network);
+    const int waitMax = velkora::effectiveWaitMax(velkora::toWholeNumber(entry.waitMax));
+    for (QAction *choice : m_waitMaxChoices->actions())
+        choice->setChecked(choice->data().toInt() == waitMax);
+}
+
+// A right click acts on the line under the pointer, which it selects first.
+void frmConfig::showEntryMenu(const QPoint &at)
+{
+    QListWidgetItem *item = List1->itemAt(at);
+    if (!item)
+        return;
+    List1->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+    showEntryOptions();
+    m_entryMenu->popup(List1->viewport()->mapToGlobal(at));
+}
+
+void frmConfig::changeSelected(const std::function<void(ModeFile::ListEntry &)> &change)
+{
+    const int row = selectedIndex();
+    if (row < 0)
+        return;
+    ModeFile::ListEntry entry = entryOf(List1->item(row));
+    change(entry);
+    setEntry(List1->item(row), entry);
+    showEntryOptions();
+}
+
+void frmConfig::setSelectedActive(bool on)
+{
+    changeSelected([on](ModeFile::ListEntry &entry) { entry.active = on; });
+}
+
+void frmConfig::setSelectedWaitForTray(bool on)
+{
+    changeSelected([on](ModeFile::ListEntry &entry) {
+        entry.waitFor = velkora::withTrayCondition(entry.waitFor, on);
+    });
+}
+
+void frmConfig::setSelectedWaitForNetwork(bool on)
+{
+    changeSelected([on](ModeFile::ListEntry &entry) {
+        entry.waitFor = velkora::withNetworkCondition(entry.waitFor, on);
+    });
+}
+
+void frmConfig::setSelectedWaitMax(QAction *choice)
+{
+    changeSelected([choice](ModeFile::ListEntry &entry) {
+        entry.waitMax = QString::number(choice->data().toInt());
+    });
 }
 
 void frmConfig::showLoginStart()
@@ -201,7 +316,7 @@ void frmConfig::createControls()
     cmd_updown[Down] = graphicalButton(QStringLiteral("Runter"), QStringLiteral("runter"), client);
     cmd_exit = graphicalButton(QStringLiteral("Exit"), QStringLiteral("exit"), client);
 
-    createLoginStartMenu();
+    createOptionsMenu();
     mnuIn = menuBar()->addMenu(QStringLiteral("?"));
     mnuIn->setObjectName(QStringLiteral("mnuIn"));
     mnuInfo = mnuIn->addAction(QStringLiteral("Info zu Velkora"));
@@ -315,6 +430,7 @@ void frmConfig::unselect()
 void frmConfig::List1_Click()
 {
     ShowSelectedEntry();
+    showEntryOptions();
 }
 
 // The fields come from the line's entry, not from splitting its text, so that
@@ -385,16 +501,36 @@ QListWidgetItem *frmConfig::newItem(const ModeFile::ListEntry &entry)
     return item;
 }
 
+// The line shows the entry as path|name|seconds; its switch is the check
+// box, and what it waits for shows as an icon with a tooltip, so that the
+// text stays what the list has always shown.
 void frmConfig::setEntry(QListWidgetItem *item, const ModeFile::ListEntry &entry)
 {
     item->setText(entry.line());
-    item->setData(Qt::UserRole, QStringList {entry.path, entry.name, entry.seconds});
+    item->setData(
+        Qt::UserRole,
+        QStringList {entry.path, entry.name, entry.seconds, entry.waitFor, entry.waitMax});
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(entry.active ? Qt::Checked : Qt::Unchecked);
+    const velkora::StartConditions conditions = velkora::parseStartConditions(entry.waitFor);
+    QStringList awaited;
+    if (conditions.tray)
+        awaited << velkora::trayConditionName();
+    if (conditions.network)
+        awaited << velkora::networkConditionName();
+    item->setIcon(awaited.isEmpty() ? QIcon() : velkora::buttonIcon(QStringLiteral("warten")));
+    item->setToolTip(awaited.isEmpty() ? QString()
+                                       : QStringLiteral("Wartet auf %1, höchstens %2 Sekunden")
+                                             .arg(awaited.join(QLatin1String(" und ")))
+                                             .arg(velkora::effectiveWaitMax(
+                                                 velkora::toWholeNumber(entry.waitMax))));
 }
 
 ModeFile::ListEntry frmConfig::entryOf(const QListWidgetItem *item)
 {
     const QStringList fields = item->data(Qt::UserRole).toStringList();
-    return {fields.value(0), fields.value(1), fields.value(2)};
+    return {fields.value(0), fields.value(1), fields.value(2), item->checkState() != Qt::Unchecked,
+            fields.value(3), fields.value(4)};
 }
 
 void frmConfig::resetBoxes()
@@ -426,7 +562,13 @@ void frmConfig::cmd_change_Click()
     secondsCheck();
     if (row < 0)
         return;
-    setEntry(List1->item(row), entryFromBoxes());
+    // The line's switch and conditions stay with it.
+    ModeFile::ListEntry entry = entryOf(List1->item(row));
+    const ModeFile::ListEntry typed = entryFromBoxes();
+    entry.path = typed.path;
+    entry.name = typed.name;
+    entry.seconds = typed.seconds;
+    setEntry(List1->item(row), entry);
     unselect();
     resetBoxes();
 }

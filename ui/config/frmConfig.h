@@ -2,8 +2,10 @@
 // The configuration window. While it is open, the lines of List1
 // (path|name|seconds) are the one working copy of the entries: editing and
 // moving change lines only, never the program table, and only "Exit" writes
-// them to the configuration file. It reaches the outside world (file chooser,
-// program start, message box, end of the program) only through the Runtime.
+// them to the configuration file. Each line carries its entry's switch (the
+// check box) and its start conditions (icon and tooltip), which move with it. It reaches the
+// outside world (file chooser, program start, message box, end of the program) only through the
+// Runtime.
 //
 // Every control carries its design name as its objectName ("txtProg(0)",
 // "cmd_updown(1)", "List1"), which is how tests and DEVELOPERS.md find it.
@@ -12,8 +14,10 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 
 class QAction;
+class QActionGroup;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -53,11 +57,19 @@ private Q_SLOTS:
     void cmd_exit_Click();
     void mnuInfo_Click();
     void mnuLoginStart_Click(bool checked);
+    void setSelectedActive(bool on);
+    void setSelectedWaitForTray(bool on);
+    void setSelectedWaitForNetwork(bool on);
+    void setSelectedWaitMax(QAction *choice);
 
 private:
     void createControls();
-    void createLoginStartMenu();
+    void createOptionsMenu();
+    void createEntryActions();
     void showLoginStart();
+    void showEntryOptions();
+    void showEntryMenu(const QPoint &at);
+    void changeSelected(const std::function<void(ModeFile::ListEntry &)> &change);
     void placeControls();
     // Copies the fields of the selected line into the boxes; an empty field
     // leaves its box showing what was shown last.
@@ -88,6 +100,14 @@ private:
     velkora::Runtime &m_runtime;
     const QString IniFilePath;
     QAction *m_mnuLoginStart = nullptr;
+    // The selected entry's switch and conditions, in "Optionen" and in the
+    // list's context menu alike.
+    QAction *m_mnuEntryActive = nullptr;
+    QAction *m_mnuWaitForTray = nullptr;
+    QAction *m_mnuWaitForNetwork = nullptr;
+    QMenu *m_mnuWaitMax = nullptr;
+    QActionGroup *m_waitMaxChoices = nullptr;
+    QMenu *m_entryMenu = nullptr;
     // What ShowSelectedEntry showed last; kept for the whole run.
     QString m_shownPath;
     QString m_shownName;

@@ -1,6 +1,7 @@
 #include "ui/runner/frmAuto.h"
 
 #include "config/ProgramTable.h"
+#include "config/StartConditions.h"
 #include "platform/Runtime.h"
 #include "platform/core/Log.h"
 #include "resources/Resources.h"
@@ -22,6 +23,12 @@ namespace {
 
 const QLatin1String LoadEnding(" sek.)");
 const QLatin1String TickEnding(" sek. )");
+
+// How an entry is named in the log: by its name, else by its command.
+QByteArray logName(const velkora::ProgramEntry &entry)
+{
+    return entry.name.value_or(entry.path.value_or(QString())).toUtf8();
+}
 
 // The window's background is only the margin around the labels: a click on
 // a text line must not reach the window, so the labels keep every click.
@@ -95,19 +102,68 @@ qint32 frmAuto::waitingTime(qint32 slot) const
     return seconds > 60 ? 10 : seconds;
 }
 
+// Entries switched off are passed over as if they were not in the list. The
+// load looks at slot 0 even in an empty table, whose seconds it waits out.
+// With none left, the slot after the table: nothing to show or to start.
+qint32 frmAuto::firstActiveFrom(qint32 slot) const
+{
+    for (const qint32 end = std::max<qint32>(m_table.EntryCount, 1); slot < end; ++slot) {
+        if (entryAt(slot).active)
+            return slot;
+    }
+    return velkora::SlotCount;
+}
+
 void frmAuto::Form_Load()
 {
     m_runtime.yield();
-    CurrentDelay = waitingTime(0);
-    CurrentSlot = 0;
-    showName(entryAt(0).name.value_or(QString()));
+    watchConditions();
+    CurrentSlot = firstActiveFrom(0);
+    CurrentDelay = waitingTime(CurrentSlot);
+    showName(entryAt(CurrentSlot).name.value_or(QString()));
     showCountdown(LoadEnding);
+}
+
+// Watching starts at once, so that by an entry's time the answers are in.
+// Nothing is watched, and no bus is opened, when no entry waits for anything.
+void frmAuto::watchConditions()
+{
+    bool tray = false, network = false;
+    for (qint32 slot = 0; slot < m_table.EntryCount; ++slot) {
+        const velkora::ProgramEntry &entry = entryAt(slot);
+        if (!entry.active || !entry.filled())
+            continue;
+        const velkora::StartConditions conditions = velkora::parseStartConditions(entry.waitFor);
+        for (const QString &name : conditions.unknown)
+            qCWarning(velkora::lcStart, "\"%s\" waits for \"%s\", which is unknown: ignored",
+                      logName(entry).constData(), qUtf8Printable(name));
+        if (conditions.any() && entry.waitMax
+            && velkora::effectiveWaitMax(entry.waitMax) != *entry.waitMax)
+            qCWarning(velkora::lcStart,
+                      "\"%s\": WARTEN_MAX=%d is not between %d and %d, it waits at most %d s",
+                      logName(entry).constData(), *entry.waitMax, velkora::MinWaitMax,
+                      velkora::MaxWaitMax, velkora::DefaultWaitMax);
+        tray = tray || conditions.tray;
+        network = network || conditions.network;
+    }
+    if (!tray && !network)
+        return;
+    velkora::Readiness &readiness = m_runtime.readiness();
+    connect(&readiness, &velkora::Readiness::changed, this, &frmAuto::conditionChanged);
+    if (tray)
+        readiness.watch(velkora::Condition::Tray);
+    if (network)
+        readiness.watch(velkora::Condition::Network);
 }
 
 void frmAuto::Timer1_Timer()
 {
     if (m_unloaded)
         return;
+    if (m_waiting) {
+        waitTick();
+        return;
+    }
     // ElapsedSeconds goes back to 0 once it reaches CurrentDelay (at most
     // 60), so it cannot overflow.
     ++ElapsedSeconds;
@@ -121,12 +177,23 @@ void frmAuto::Timer1_Timer()
         return;
 
     ElapsedSeconds = 0;
+    if (mustWait(entryAt(CurrentSlot)))
+        beginWait();
+    else
+        startCurrent();
+}
+
+// The current entry starts and the next one that is on becomes current.
+void frmAuto::startCurrent()
+{
     const velkora::ProgramEntry &entry = entryAt(CurrentSlot);
     // A failed start is passed over without a word; the schedule goes on.
     if (entry.filled())
         static_cast<void>(
             m_runtime.startProgram(*entry.path, velkora::WindowStyle::MinimizedFocus));
     ++CurrentSlot;
+    if (CurrentSlot < m_table.EntryCount)
+        CurrentSlot = firstActiveFrom(CurrentSlot);
     if (CurrentSlot >= m_table.EntryCount) {
         unload();
         return;
@@ -134,6 +201,65 @@ void frmAuto::Timer1_Timer()
     showName(entryAt(CurrentSlot).name.value_or(QString()));
     CurrentDelay = waitingTime(CurrentSlot);
     showCountdown(TickEnding);
+}
+
+bool frmAuto::mustWait(const velkora::ProgramEntry &entry) const
+{
+    return entry.filled() && !awaited(velkora::parseStartConditions(entry.waitFor)).isEmpty();
+}
+
+// The first condition that does not hold yet; empty when all hold.
+QString frmAuto::awaited(const velkora::StartConditions &conditions) const
+{
+    if (conditions.tray && !m_runtime.readiness().holds(velkora::Condition::Tray))
+        return velkora::trayConditionName();
+    if (conditions.network && !m_runtime.readiness().holds(velkora::Condition::Network))
+        return velkora::networkConditionName();
+    return {};
+}
+
+void frmAuto::beginWait()
+{
+    m_waiting = true;
+    m_waitLeft = velkora::effectiveWaitMax(entryAt(CurrentSlot).waitMax);
+    m_waitingSince.start();
+    showWaiting();
+}
+
+// The longest wait is counted in ticks, as the seconds before it are.
+void frmAuto::waitTick()
+{
+    --m_waitLeft;
+    showWaiting();
+    m_runtime.yield();
+    // Cancelled, or the conditions came while this tick yielded.
+    if (m_unloaded || !m_waiting || m_waitLeft > 0)
+        return;
+    const velkora::ProgramEntry &entry = entryAt(CurrentSlot);
+    qCInfo(velkora::lcStart, "\"%s\": still waiting for %s after %d s, starting it anyway",
+           logName(entry).constData(),
+           qUtf8Printable(awaited(velkora::parseStartConditions(entry.waitFor))),
+           velkora::effectiveWaitMax(entry.waitMax));
+    m_waiting = false;
+    startCurrent();
+}
+
+// The entry starts the moment its conditions hold, and the next entry's
+// seconds count from that start, not from the last tick.
+void frmAuto::conditionChanged(velkora::Condition)
+{
+    if (!m_waiting || m_unloaded)
+        return;
+    const velkora::ProgramEntry &entry = entryAt(CurrentSlot);
+    if (!awaited(velkora::parseStartConditions(entry.waitFor)).isEmpty()) {
+        showWaiting(); // perhaps for the other condition now
+        return;
+    }
+    qCInfo(velkora::lcStart, "\"%s\": ready after %.1f s of waiting, starting it",
+           logName(entry).constData(), double(m_waitingSince.elapsed()) / 1000);
+    m_waiting = false;
+    Timer1->start();
+    startCurrent();
 }
 
 void frmAuto::Form_DblClick()
@@ -148,6 +274,7 @@ void frmAuto::done(int result)
         qCInfo(velkora::lcStart, "countdown cancelled: %d of %d entries not started",
                m_table.EntryCount - CurrentSlot, m_table.EntryCount);
     m_unloaded = true;
+    m_waiting = false;
     Timer1->stop();
     QDialog::done(result);
 }
@@ -200,4 +327,11 @@ void frmAuto::showCountdown(QLatin1String ending)
     const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, rest);
     lbl1[Countdown]->setText(QLatin1String("Starte in (") % QLatin1String(digits, written.ptr)
                              % ending);
+}
+
+void frmAuto::showWaiting()
+{
+    const QString condition = awaited(velkora::parseStartConditions(entryAt(CurrentSlot).waitFor));
+    lbl1[Countdown]->setText(QLatin1String("Warte auf ") + condition + QLatin1String(" (")
+                             + QString::number(m_waitLeft) + TickEnding);
 }

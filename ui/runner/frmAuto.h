@@ -1,10 +1,13 @@
 #pragma once
 // The countdown window of the automatic mode: it works through the program
-// table slot by slot and starts each entry when its waiting time is used up.
-// It only reads the table and reaches the outside world through the Runtime.
+// table slot by slot and starts each entry when its waiting time is used up
+// and, where the entry asks for it, the tray or the network is ready or its
+// longest wait is over. Entries switched off are passed over. It only reads
+// the table and reaches the outside world through the Runtime.
 // Controls carry their design names as objectName ("lbl1(0)", "Timer1").
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLatin1String>
 #include <array>
 
@@ -15,6 +18,8 @@ namespace velkora {
 class Runtime;
 struct ProgramEntry;
 struct ProgramList;
+struct StartConditions;
+enum class Condition;
 } // namespace velkora
 
 class frmAuto : public QDialog {
@@ -47,8 +52,17 @@ private:
     void unload();
     const velkora::ProgramEntry &entryAt(qint32 slot) const;
     qint32 waitingTime(qint32 slot) const;
+    qint32 firstActiveFrom(qint32 slot) const;
+    void startCurrent();
+    void watchConditions();
+    bool mustWait(const velkora::ProgramEntry &entry) const;
+    QString awaited(const velkora::StartConditions &conditions) const;
+    void beginWait();
+    void waitTick();
+    void conditionChanged(velkora::Condition condition);
     void showName(const QString &name);
     void showCountdown(QLatin1String ending);
+    void showWaiting();
 
     std::array<QLabel *, 2> lbl1 {};
     QTimer *Timer1 = nullptr;
@@ -60,4 +74,9 @@ private:
     velkora::Runtime &m_runtime;
     const velkora::ProgramList &m_table;
     bool m_unloaded = false;
+    // While the current entry waits for its conditions: the seconds of its
+    // longest wait that are left, and since when it waits (for the log).
+    bool m_waiting = false;
+    qint32 m_waitLeft = 0;
+    QElapsedTimer m_waitingSince;
 };

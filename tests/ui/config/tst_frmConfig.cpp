@@ -11,6 +11,7 @@ using Lines = QStringList; // list lines as shown: path|name|seconds
 using Boxes = QStringList; // the texts of txtProg(0) to txtProg(2)
 using Buttons = QStringList; // object names of the buttons pressed, in order
 using Rows = QList<int>; // lines clicked, in order; -1 is the empty part of the list
+using Entries = QList<ModeFile::ListEntry>;
 
 class tst_frmConfig : public QObject {
     Q_OBJECT
@@ -31,7 +32,7 @@ class tst_frmConfig : public QObject {
         ProgramList table;
         table.ProgramTable[0] = {"a", "A", 5};
         table.ProgramTable[1] = {"b", {}, {}};
-        table.ProgramTable[2] = {"c", "x|y", 3};
+        table.ProgramTable[2] = {"c", "x|y", 3, false, "Netzwerk", 45};
         m_window = std::make_unique<frmConfig>(*m_runtime, m_dir.filePath("Velkora.ini"));
         m_window->FillProgramList(table);
         m_window->show();
@@ -154,6 +155,56 @@ private Q_SLOTS:
                  QStringList(failure ? tests : 0, QString("%1:kaputt").arg(failure)));
     }
 
+    // An entry's switch and conditions: set on its line, shown there without changing its text,
+    // and moving with it. Pressed: buttons, and items of the entry's menu; "check" clicks line 1's
+    // check box.
+    void entryOptions_data()
+    {
+        QTest::addColumn<Buttons>("pressed"); // with line 1 selected
+        QTest::addColumn<Boxes>("typed");
+        QTest::addColumn<Entries>("after");
+        QTest::addColumn<QString>("tip0"); // line 0's tooltip
+        const ModeFile::ListEntry a {"a", "A", "5"}, c {"c", "x|y", "3", false, "Netzwerk", "45"};
+        QTest::newRow("the check box switches an entry off and on, its text stays")
+            << Buttons {"check", "check", "check"} << Boxes {}
+            << Entries {a, {"b", "", "", false}, c} << "";
+        QTest::newRow("conditions from the menu go up with their entry")
+            << Buttons {"mnuWaitForTray", "mnuWaitForNetwork", "mnuWaitMax(120)", "cmd_updown(0)"}
+            << Boxes {} << Entries {{"b", "", "", true, "Infobereich,Netzwerk", "120"}, a, c}
+            << "Wartet auf Infobereich und Netzwerk, höchstens 120 Sekunden";
+        QTest::newRow("a condition switched off again goes, and Runter takes a switched-off line")
+            << Buttons {"mnuWaitForTray", "mnuEntryActive", "mnuWaitForTray", "cmd_updown(1)"}
+            << Boxes {} << Entries {a, c, {"b", "", "", false, "", ""}} << "";
+        QTest::newRow("ändern keeps the line's switch and conditions; löschen takes them along")
+            << Buttons {"mnuWaitForNetwork", "cmd_change"} << Boxes {"p", "q", "20"}
+            << Entries {a, {"p", "q", "20", true, "Netzwerk"}, c} << "";
+        QTest::newRow("hinzufügen adds an entry that is on and waits for nothing")
+            << Buttons {"cmd_add"} << Boxes {"p", "q", "20"}
+            << Entries {a, {"p", "q", "20"}, {"b", "", ""}, c} << "";
+    }
+    void entryOptions()
+    {
+        QFETCH(Buttons, pressed);
+        QFETCH(Boxes, typed);
+        open({1}, typed);
+        for (const QString &name : pressed) {
+            if (name == "check") {
+                const QRect line = list()->visualItemRect(list()->item(1));
+                QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                                  QPoint(line.left() + line.height() / 2, line.center().y()));
+            } else if (auto *action = m_window->findChild<QAction *>(name)) {
+                QVERIFY(action->isEnabled());
+                action->trigger();
+            } else {
+                press({name});
+            }
+        }
+        QTEST(m_window->listEntries(), "after");
+        QCOMPARE(lines().mid(0, 1), QStringList {m_window->listEntries().constFirst().line()});
+        QTEST(list()->item(0)->toolTip(), "tip0");
+        QCOMPARE(list()->item(0)->icon().isNull(), list()->item(0)->toolTip().isEmpty());
+    }
+
     // The check follows the login start entry, not the click: a failure unchecks it again and
     // says why, on screen and on standard error.
     void loginStart()
@@ -161,8 +212,11 @@ private Q_SLOTS:
         m_runtime->loginStart = true;
         open();
         auto *item = m_window->findChild<QAction *>("mnuLoginStart");
-        Q_EMIT m_window->findChild<QMenu *>("mnuOptions")->aboutToShow(); // as the menu opens
-        QVERIFY(item->isChecked());
+        auto *options = m_window->findChild<QMenu *>("mnuOptions");
+        Q_EMIT options->aboutToShow(); // as the menu opens
+        QVERIFY(item->isChecked() && options->actions().constFirst() == item);
+        // With no line selected the entry's items have nothing to act on.
+        QVERIFY(!m_window->findChild<QAction *>("mnuEntryActive")->isEnabled());
         item->trigger();
         QVERIFY(!item->isChecked() && !m_runtime->loginStart);
         m_runtime->loginStartError = "Zugriff verweigert: /x";
