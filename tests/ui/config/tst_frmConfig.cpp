@@ -12,6 +12,24 @@ using Boxes = QStringList; // the texts of txtProg(0) to txtProg(2)
 using Buttons = QStringList; // object names of the buttons pressed, in order
 using Rows = QList<int>; // lines clicked, in order; -1 is the empty part of the list
 using Entries = QList<ModeFile::ListEntry>;
+// What a user does, in this order: click lines, type into the boxes, press buttons, press a key on
+// the list; and what the window then shows.
+// The file chooser's answer (empty: cancelled), then typed into the path box, then "Testen"
+// pressed, each start failing with that errno (0: they work); the name box after the chooser.
+struct Search {
+    QString chosen {}, typed {};
+    int tests = 0, failure = 0;
+    QString name {};
+};
+struct Edit {
+    Rows clicked {};
+    Boxes typed {};
+    Buttons pressed {};
+    Qt::Key key {};
+    Lines after {};
+    int selected = -1;
+    Boxes shown {};
+};
 
 class tst_frmConfig : public QObject {
     Q_OBJECT
@@ -62,80 +80,124 @@ private Q_SLOTS:
 
     void editing_data()
     {
-        QTest::addColumn<Rows>("clicked");
-        QTest::addColumn<Boxes>("typed");
-        QTest::addColumn<Buttons>("pressed");
-        QTest::addColumn<int>("key"); // then pressed on the list; 0: none
-        QTest::addColumn<Lines>("after");
-        QTest::addColumn<int>("selected");
-        QTest::addColumn<Boxes>("shown");
+        QTest::addColumn<Edit>("edit");
+        const auto row = [](const char *name, const Edit &edit) { QTest::newRow(name) << edit; };
         const Boxes fresh {"", "", "10"}, pq {"p", "q", "60"}, a {"a", "A", "5"},
             c {"c", "x|y", "3"};
-        const Rows none, one {1}, last {2};
-        const Buttons add {"cmd_add"}, change {"cmd_change"}, kill {"cmd_kill"}, no;
+        const Buttons add {"cmd_add"}, change {"cmd_change"}, kill {"cmd_kill"};
         const QString up = "cmd_updown(0)", down = "cmd_updown(1)";
-        // clang-format off
-        QTest::newRow("add with nothing selected appends and empties the boxes") << none << pq << add << 0 << abc + Lines {"p|q|60"} << -1 << fresh;
-        QTest::newRow("add puts the entry above the selected line, which stays selected") << one << pq << add << 0 << Lines {"a|A|5", "p|q|60", "b||", "c|x|y|3"} << 2 << fresh;
-        QTest::newRow("add takes boxes as typed: a bar, a blank, 2 seconds with a leading zero") << none << Boxes {"x|y", " ", "02"} << add << 0 << abc + Lines {"x|y| |02"} << -1 << fresh;
-        QTest::newRow("add makes 1 second 10") << none << Boxes {"p", "q", "1"} << add << 0 << abc + Lines {"p|q|10"} << -1 << fresh;
-        QTest::newRow("seconds in letters refuse add") << none << Boxes {"p", "q", "x"} << add << 0 << abc << -1 << Boxes {"p", "q", "x"};
-        QTest::newRow("an empty name refuses add and change") << none << Boxes {"p", "", "5"} << add + change << 0 << abc << -1 << Boxes {"p", "", "5"};
-        QTest::newRow("a pasted line break refuses add and change") << one << Boxes {"p", "q\nr", "5"} << add + change << 0 << abc << 1 << Boxes {"p", "q\nr", "5"};
-        QTest::newRow("change replaces the selected line in place and unselects it") << one << pq << change << 0 << Lines {"a|A|5", "p|q|60", "c|x|y|3"} << -1 << fresh;
-        QTest::newRow("change with nothing selected only corrects 61 seconds to 10") << none << Boxes {"p", "q", "61"} << change << 0 << abc << -1 << Boxes {"p", "q", "10"};
-        QTest::newRow("delete removes the selected line, the boxes keep it; again: nothing") << last << Boxes {} << kill + kill << 0 << Lines {"a|A|5", "b||"} << -1 << c;
-        QTest::newRow("Hoch moves the last line to the top and stops there") << last << Boxes {} << Buttons {up, up, up} << 0 << Lines {"c|x|y|3", "a|A|5", "b||"} << 0 << c;
-        QTest::newRow("Runter stops at the last line; moves keep what was typed") << one << pq << Buttons {down, down} << 0 << Lines {"a|A|5", "c|x|y|3", "b||"} << 2 << pq;
-        QTest::newRow("with nothing selected no button moves or deletes") << none << Boxes {} << Buttons {up, down} + kill << 0 << abc << -1 << fresh;
-        QTest::newRow("after opening, Down selects line 0 and shows it") << none << Boxes {} << no << int(Qt::Key_Down) << abc << 0 << a;
-        QTest::newRow("after a delete, Up selects line 0") << last << Boxes {} << kill << int(Qt::Key_Up) << Lines {"a|A|5", "b||"} << 0 << a;
-        QTest::newRow("a click beside the lines keeps the selection") << Rows {0, -1} << Boxes {} << no << 0 << abc << 0 << a;
-        QTest::newRow("a line with a path alone, selected first, shows no name and 0 seconds") << one << Boxes {} << no << 0 << abc << 1 << Boxes {"b", "", "0"};
-        QTest::newRow("a line with a path alone keeps the name and seconds shown before") << Rows {0, 1} << Boxes {} << no << 0 << abc << 1 << Boxes {"b", "A", "5"};
-        // clang-format on
+        row("add with nothing selected appends and empties the boxes",
+            {.typed = pq, .pressed = add, .after = abc + Lines {"p|q|60"}, .shown = fresh});
+        row("add puts the entry above the selected line, which stays selected",
+            {.clicked = {1},
+             .typed = pq,
+             .pressed = add,
+             .after = {"a|A|5", "p|q|60", "b||", "c|x|y|3"},
+             .selected = 2,
+             .shown = fresh});
+        row("add takes boxes as typed: a bar, a blank, 2 seconds with a leading zero",
+            {.typed = {"x|y", " ", "02"},
+             .pressed = add,
+             .after = abc + Lines {"x|y| |02"},
+             .shown = fresh});
+        row("add makes 1 second 10",
+            {.typed = {"p", "q", "1"},
+             .pressed = add,
+             .after = abc + Lines {"p|q|10"},
+             .shown = fresh});
+        row("seconds in letters refuse add",
+            {.typed = {"p", "q", "x"}, .pressed = add, .after = abc, .shown = {"p", "q", "x"}});
+        row("an empty name refuses add and change",
+            {.typed = {"p", "", "5"},
+             .pressed = add + change,
+             .after = abc,
+             .shown = {"p", "", "5"}});
+        row("a pasted line break refuses add and change",
+            {.clicked = {1},
+             .typed = {"p", "q\nr", "5"},
+             .pressed = add + change,
+             .after = abc,
+             .selected = 1,
+             .shown = {"p", "q\nr", "5"}});
+        row("change replaces the selected line in place and unselects it",
+            {.clicked = {1},
+             .typed = pq,
+             .pressed = change,
+             .after = {"a|A|5", "p|q|60", "c|x|y|3"},
+             .shown = fresh});
+        row("change with nothing selected only corrects 61 seconds to 10",
+            {.typed = {"p", "q", "61"},
+             .pressed = change,
+             .after = abc,
+             .shown = {"p", "q", "10"}});
+        row("delete removes the selected line, the boxes keep it; again: nothing",
+            {.clicked = {2}, .pressed = kill + kill, .after = {"a|A|5", "b||"}, .shown = c});
+        row("Hoch moves the last line to the top and stops there",
+            {.clicked = {2},
+             .pressed = {up, up, up},
+             .after = {"c|x|y|3", "a|A|5", "b||"},
+             .selected = 0,
+             .shown = c});
+        row("Runter stops at the last line; moves keep what was typed",
+            {.clicked = {1},
+             .typed = pq,
+             .pressed = {down, down},
+             .after = {"a|A|5", "c|x|y|3", "b||"},
+             .selected = 2,
+             .shown = pq});
+        row("with nothing selected no button moves or deletes",
+            {.pressed = Buttons {up, down} + kill, .after = abc, .shown = fresh});
+        row("after opening, Down selects line 0 and shows it",
+            {.key = Qt::Key_Down, .after = abc, .selected = 0, .shown = a});
+        row("after a delete, Up selects line 0",
+            {.clicked = {2},
+             .pressed = kill,
+             .key = Qt::Key_Up,
+             .after = {"a|A|5", "b||"},
+             .selected = 0,
+             .shown = a});
+        row("a click beside the lines keeps the selection",
+            {.clicked = {0, -1}, .after = abc, .selected = 0, .shown = a});
+        row("a line with a path alone, selected first, shows no name and 0 seconds",
+            {.clicked = {1}, .after = abc, .selected = 1, .shown = {"b", "", "0"}});
+        row("a line with a path alone keeps the name and seconds shown before",
+            {.clicked = {0, 1}, .after = abc, .selected = 1, .shown = {"b", "A", "5"}});
     }
     void editing()
     {
-        QFETCH(Rows, clicked);
-        QFETCH(Boxes, typed);
-        QFETCH(Buttons, pressed);
-        QFETCH(int, key);
-        open(clicked, typed);
-        press(pressed);
-        if (key)
-            QTest::keyClick(list(), Qt::Key(key));
-        QTEST(lines(), "after");
-        QTEST(list()->currentRow(), "selected");
+        QFETCH(Edit, edit);
+        open(edit.clicked, edit.typed);
+        press(edit.pressed);
+        if (edit.key)
+            QTest::keyClick(list(), edit.key);
+        QCOMPARE(lines(), edit.after);
+        QCOMPARE(list()->currentRow(), edit.selected);
         // What looks selected is what is selected: no focus frame on an unselected line.
         QCOMPARE(list()->selectedItems(),
                  list()->currentRow() < 0 ? QList<QListWidgetItem *>()
                                           : QList<QListWidgetItem *> {list()->currentItem()});
-        QTEST(boxes(), "shown");
+        QCOMPARE(boxes(), edit.shown);
     }
 
     void searchAndTest_data()
     {
-        QTest::addColumn<QString>("chosen"); // the chooser's answer; empty: cancelled
-        QTest::addColumn<QString>("typed"); // then into the path box
-        QTest::addColumn<int>("tests"); // clicks on "Testen"
-        QTest::addColumn<int>("failure"); // errno of every start; 0: they work
-        QTest::addColumn<QString>("name");
-        // clang-format off
-        QTest::newRow("the name is cut at the first dot after the last slash") << "/d.a/x\\y.z.w" << "" << 1 << 0 << "x\\y";
-        QTest::newRow("a name without a dot is taken whole; Testen twice starts twice") << "/opt/run" << "" << 2 << 0 << "run";
-        QTest::newRow("a hidden file is named without its leading dot") << "/h/.profile.bak" << "" << 0 << 0 << "profile";
-        QTest::newRow("cancel empties path and name, and Testen starts nothing") << "" << "" << 1 << 0 << "";
-        QTest::newRow("blanks are started as they stand, each failure is shown") << "" << "  " << 2 << 22 << "";
-        // clang-format on
+        QTest::addColumn<Search>("search");
+        const auto row
+            = [](const char *name, const Search &search) { QTest::newRow(name) << search; };
+        row("the name is cut at the first dot after the last slash",
+            {.chosen = "/d.a/x\\y.z.w", .tests = 1, .name = "x\\y"});
+        row("a name without a dot is taken whole; Testen twice starts twice",
+            {.chosen = "/opt/run", .tests = 2, .name = "run"});
+        row("a hidden file is named without its leading dot",
+            {.chosen = "/h/.profile.bak", .name = "profile"});
+        row("cancel empties path and name, and Testen starts nothing", {.tests = 1});
+        row("blanks are started as they stand, each failure is shown",
+            {.typed = "  ", .tests = 2, .failure = 22});
     }
     void searchAndTest()
     {
-        QFETCH(QString, chosen);
-        QFETCH(QString, typed);
-        QFETCH(int, tests);
-        QFETCH(int, failure);
-        QFETCH(QString, name);
+        QFETCH(Search, search);
+        const auto &[chosen, typed, tests, failure, name] = search;
         m_runtime->nextChosenFile = "  " + chosen + " "; // blanks around the answer go
         m_runtime->startAnswer = [failure](auto &) { return StartResult {failure, "kaputt", 0}; };
         open({}, {"alt", "alt", "33"});
