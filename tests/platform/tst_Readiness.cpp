@@ -11,7 +11,7 @@ using namespace velkora;
 // Long enough for every answer of a local bus or display to have come: a report missed or made
 // twice shows by then.
 const int Settle = 400;
-enum class Bus { Missing, Silent };
+enum class Bus { Running, Silent, Missing };
 
 // An XEmbed tray as tray programs make one: a window takes the selection and says so on the root.
 class XTray {
@@ -19,34 +19,29 @@ class XTray {
     xcb_window_t m_root = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->root, m_window = 0;
     xcb_atom_t atom(const char *name)
     {
-        xcb_intern_atom_reply_t *reply
-            = xcb_intern_atom_reply(m_x, xcb_intern_atom(m_x, 0, strlen(name), name), nullptr);
-        const xcb_atom_t atom = reply->atom;
-        std::free(reply);
-        return atom;
+        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply {
+            xcb_intern_atom_reply(m_x, xcb_intern_atom(m_x, 0, strlen(name), name), nullptr),
+            &std::free};
+        return reply->atom;
     }
 
 public:
     ~XTray() { xcb_disconnect(m_x); }
     void toggle() // takes the selection, or destroys the window that owns it
     {
-        if (m_window) {
-            xcb_destroy_window(m_x, std::exchange(m_window, 0));
-        } else {
-            m_window = xcb_generate_id(m_x);
-            xcb_create_window(m_x, 0, m_window, m_root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                              XCB_COPY_FROM_PARENT, 0, nullptr);
-            const xcb_atom_t selection = atom("_NET_SYSTEM_TRAY_S0");
+        if (!m_window) {
+            xcb_create_window(m_x, 0, m_window = xcb_generate_id(m_x), m_root, 0, 0, 1, 1, 0,
+                              XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+            const xcb_atom_t selection = atom("_NET_SYSTEM_TRAY_S0"), manager = atom("MANAGER");
             xcb_set_selection_owner(m_x, m_window, selection, XCB_CURRENT_TIME);
-            const xcb_client_message_event_t manager {.response_type = XCB_CLIENT_MESSAGE,
-                                                      .format = 32,
-                                                      .sequence = 0,
-                                                      .window = m_root,
-                                                      .type = atom("MANAGER"),
-                                                      .data
-                                                      = {.data32 = {0, selection, m_window, 0, 0}}};
+            const xcb_client_message_data_t data {.data32 = {0, selection, m_window, 0, 0}};
+            // type, format, sequence, window, message type, data (time, selection, owner)
+            const xcb_client_message_event_t message {
+                XCB_CLIENT_MESSAGE, 32, 0, m_root, manager, data};
             xcb_send_event(m_x, 0, m_root, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
-                           reinterpret_cast<const char *>(&manager));
+                           reinterpret_cast<const char *>(&message));
+        } else {
+            xcb_destroy_window(m_x, std::exchange(m_window, 0));
         }
         xcb_flush(m_x);
     }
@@ -153,53 +148,43 @@ private Q_SLOTS:
         standin.kill(), standin.waitForFinished();
     }
 
-    void xembed_data()
-    {
-        QTest::addColumn<bool>("before"); // an owner before watching; each later step toggles it
-        QTest::newRow("owner before watching, going, coming back") << true;
-        QTest::newRow("none before watching, one coming, going") << false;
-    }
-    void xembed()
-    {
-        QFETCH(bool, before);
-        XTray tray;
-        if (before)
-            tray.toggle();
-        steps(Condition::Tray, {before, !before, before}, [&](qsizetype) { tray.toggle(); });
-    }
-
-    void unreachable_data()
+    void noServices_data()
     {
         QTest::addColumn<Condition>("condition");
-        QTest::addColumn<Bus>("bus"); // what the bus the condition asks is like
-        QTest::addColumn<bool>("xTray"); // an XEmbed tray runs
-        QTest::addColumn<bool>("holds");
+        QTest::addColumn<Bus>("bus"); // the bus it asks, where nothing stands in for a service
+        QTest::addColumn<bool>("xTray"); // an XEmbed tray runs before watching
+        QTest::addColumn<QList<bool>>("holds"); // once watched, then after each toggle of the tray
         const Condition tray = Condition::Tray, network = Condition::Network;
-        QTest::newRow("no system bus: online") << network << Bus::Missing << false << true;
-        QTest::newRow("silent system bus: not online") << network << Bus::Silent << false << false;
-        QTest::newRow("silent session bus: no tray") << tray << Bus::Silent << false << false;
-        QTest::newRow("silent session bus: the X tray seen") << tray << Bus::Silent << true << true;
-        QTest::newRow("no session bus: the X tray seen") << tray << Bus::Missing << true << true;
+        const auto row = [](const char *name, Condition condition, Bus bus, bool xTray,
+                            const QList<bool> &holds) {
+            QTest::newRow(name) << condition << bus << xTray << holds;
+        };
+        row("X tray before watching, going, coming back", tray, Bus::Running, true,
+            {true, false, true});
+        row("X tray coming after watching, going", tray, Bus::Running, false, {false, true, false});
+        row("X tray, the session bus never answering", tray, Bus::Silent, true, {true});
+        row("session bus never answering: no tray", tray, Bus::Silent, false, {false});
+        row("system bus never answering: not online", network, Bus::Silent, false, {false});
+        row("no system bus: online", network, Bus::Missing, false, {true});
     }
-    void unreachable()
+    void noServices()
     {
         QFETCH(Condition, condition);
         QFETCH(Bus, bus);
         QFETCH(bool, xTray);
-        QFETCH(bool, holds);
+        QFETCH(QList<bool>, holds);
         QProcess silent;
-        QByteArray address = "unix:path=" + QFile::encodeName(m_dir.filePath("none"));
-        if (bus == Bus::Silent) {
-            address = startBus(silent);
-            QVERIFY(::kill(pid_t(silent.processId()), SIGSTOP) == 0);
+        if (bus != Bus::Running) {
+            const QByteArray address = bus == Bus::Silent ? startBus(silent) : "unix:path=/none";
+            QVERIFY(bus == Bus::Missing || ::kill(pid_t(silent.processId()), SIGSTOP) == 0);
+            qputenv(condition == Condition::Tray ? "DBUS_SESSION_BUS_ADDRESS"
+                                                 : "DBUS_SYSTEM_BUS_ADDRESS",
+                    address);
         }
-        qputenv(condition == Condition::Tray ? "DBUS_SESSION_BUS_ADDRESS"
-                                             : "DBUS_SYSTEM_BUS_ADDRESS",
-                address);
         XTray tray;
         if (xTray)
             tray.toggle();
-        steps(condition, {holds});
+        steps(condition, holds, [&](qsizetype) { tray.toggle(); });
         silent.kill(), silent.waitForFinished();
     }
 };

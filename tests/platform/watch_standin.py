@@ -18,6 +18,7 @@ import sys
 import time
 
 import dbus
+import dbus.lowlevel
 import dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
@@ -45,34 +46,22 @@ class Service(dbus.service.Object):
         self.value = self.convert(text)
         self.owned = self.owned or dbus.service.BusName(self.bus_name, self.connection)
         if self.kind == "tray":  # as real watchers do: no PropertiesChanged
-            (self.StatusNotifierHostRegistered if self.value else self.StatusNotifierHostUnregistered)()
+            registered = "StatusNotifierHostRegistered" if self.value else "StatusNotifierHostUnregistered"
+            self.emit(SNW, registered, "")
         else:
             if self.kind == "nm":
-                self.StateChanged(self.value)
-            self.PropertiesChanged(self.interface, {self.prop: self.value}, [])
+                self.emit(NM, "StateChanged", "u", self.value)
+            self.emit(PROPS, "PropertiesChanged", "sa{sv}as", self.interface, {self.prop: self.value}, [])
         self.connection.flush()
 
+    def emit(self, interface, member, signature, *args):
+        message = dbus.lowlevel.SignalMessage(self.__dbus_object_path__, interface, member)
+        message.append(*args, signature=signature)
+        self.connection.send_message(message)
+
     @dbus.service.method(PROPS, in_signature="ss", out_signature="v")
-    def Get(self, interface, prop):
-        if (interface, prop) != (self.interface, self.prop):
-            raise dbus.exceptions.DBusException(prop, name="org.freedesktop.DBus.Error.UnknownProperty")
+    def Get(self, _interface, _prop):
         return self.value
-
-    @dbus.service.signal(PROPS, signature="sa{sv}as")
-    def PropertiesChanged(self, interface, changed, invalidated):
-        pass
-
-    @dbus.service.signal(NM, signature="u")
-    def StateChanged(self, state):
-        pass
-
-    @dbus.service.signal(SNW)
-    def StatusNotifierHostRegistered(self):
-        pass
-
-    @dbus.service.signal(SNW)
-    def StatusNotifierHostUnregistered(self):
-        pass
 
 
 services = {}
