@@ -61,7 +61,8 @@ bool XTraySelection::start()
     m_readable
         = new QSocketNotifier(xcb_get_file_descriptor(connection), QSocketNotifier::Read, this);
     connect(m_readable, &QSocketNotifier::activated, this, &XTraySelection::read);
-    read();
+    // The answers come through the event loop, never within start().
+    xcb_flush(connection);
     return true;
 }
 
