@@ -22,9 +22,10 @@ struct BusConnection::Pending {
     SignalHandler signal;
 };
 
-BusConnection::BusConnection(Kind kind, QObject *parent)
+BusConnection::BusConnection(Kind kind, LogCategory log, QObject *parent)
     : QObject(parent)
     , m_kind(kind)
+    , m_log(log)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setTimerType(Qt::PreciseTimer);
@@ -59,7 +60,7 @@ bool BusConnection::open()
     if (fd < 0) {
         sd_bus_close_unref(bus);
         m_missing = true;
-        qCInfo(lcSession, "no %s: %s", name(), qUtf8Printable(qt_error_string(-fd)));
+        qCInfo(m_log, "no %s: %s", name(), qUtf8Printable(qt_error_string(-fd)));
         return false;
     }
     m_bus = bus;
@@ -76,7 +77,7 @@ bool BusConnection::track(int result, sd_bus_slot *slot, Pending *pending, const
 {
     if (result < 0) {
         delete pending;
-        qCWarning(lcSession, "cannot send %s on the %s: %s", what, name(),
+        qCWarning(m_log, "cannot send %s on the %s: %s", what, name(),
                   qUtf8Printable(qt_error_string(-result)));
         return false;
     }
@@ -112,6 +113,17 @@ bool BusConnection::subscribe(const char *sender, const char *path, const char *
     sd_bus_slot *slot = nullptr;
     const int r = sd_bus_match_signal_async(m_bus, &slot, sender, path, interface, member,
                                             &BusConnection::onMessage, nullptr, pending);
+    return track(r, slot, pending, "AddMatch");
+}
+
+bool BusConnection::subscribe(const char *rule, SignalHandler handler)
+{
+    if (!open())
+        return false;
+    auto *pending = new Pending {this, {}, std::move(handler)};
+    sd_bus_slot *slot = nullptr;
+    const int r
+        = sd_bus_add_match_async(m_bus, &slot, rule, &BusConnection::onMessage, nullptr, pending);
     return track(r, slot, pending, "AddMatch");
 }
 
@@ -167,7 +179,7 @@ void BusConnection::updateWatch()
 void BusConnection::close(int error)
 {
     if (error < 0)
-        qCWarning(lcSession, "%s connection closed: %s", name(),
+        qCWarning(m_log, "%s connection closed: %s", name(),
                   qUtf8Printable(qt_error_string(-error)));
     for (QSocketNotifier *notifier : {m_readable, m_writable}) {
         notifier->setEnabled(false);

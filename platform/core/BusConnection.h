@@ -6,6 +6,8 @@
 // and none of GLib's is involved, so a bus that never answers, or none at
 // all, cannot hold anything up.
 
+#include "platform/core/Log.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -22,8 +24,10 @@ public:
     enum class Kind { Session, System };
     using ReplyHandler = std::function<void(sd_bus_message *reply, const sd_bus_error *error)>;
     using SignalHandler = std::function<void(sd_bus_message *message)>;
+    using LogCategory = const QLoggingCategory &(*)();
 
-    explicit BusConnection(Kind kind, QObject *parent = nullptr);
+    /// `log` takes the connection's lines: a missing bus, a failed send, a break.
+    explicit BusConnection(Kind kind, LogCategory log = lcSession, QObject *parent = nullptr);
     ~BusConnection() override;
 
     /// Connects unless connected; false when there is no bus to connect to
@@ -42,6 +46,10 @@ public:
     /// miss a change. False when nothing was sent.
     bool subscribe(const char *sender, const char *path, const char *interface, const char *member,
                    SignalHandler handler);
+
+    /// The same for a whole match rule, for what the fields above cannot
+    /// say (`arg0='...'`).
+    bool subscribe(const char *rule, SignalHandler handler);
 
     /// Called once when an open connection breaks or is refused.
     void setClosedHandler(std::function<void()> closed);
@@ -64,6 +72,7 @@ private:
     static void onSlotGone(void *userdata);
 
     Kind m_kind;
+    LogCategory m_log;
     sd_bus *m_bus = nullptr;
     QSocketNotifier *m_readable = nullptr;
     QSocketNotifier *m_writable = nullptr;

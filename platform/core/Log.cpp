@@ -6,5 +6,6 @@ namespace velkora {
 Q_LOGGING_CATEGORY(lcConfig, "velkora.config", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcStart, "velkora.start", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcSession, "velkora.session", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcWatch, "velkora.watch", QtInfoMsg)
 
 } // namespace velkora

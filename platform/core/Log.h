@@ -9,5 +9,6 @@ namespace velkora {
 Q_DECLARE_LOGGING_CATEGORY(lcConfig) // velkora.config: reading and saving the list
 Q_DECLARE_LOGGING_CATEGORY(lcStart) // velkora.start: every program start, and why one failed
 Q_DECLARE_LOGGING_CATEGORY(lcSession) // velkora.session: single copy, session bus, windows
+Q_DECLARE_LOGGING_CATEGORY(lcWatch) // velkora.watch: the tray and the network an entry waits for
 
 } // namespace velkora
