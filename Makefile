@@ -80,7 +80,9 @@ test-asan:
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
 bench: build
+	cmake --build $(BUILD) -j$(JOBS) --target bare_ticker argv_probe
 	@for b in $(BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && { echo "== $$b"; "$$b"; }; done; true
+	@echo "== bench/bench_conditions.sh"; bash bench/bench_conditions.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(DEB_DIR)

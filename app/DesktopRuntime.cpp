@@ -17,6 +17,7 @@ DesktopRuntime::DesktopRuntime(QStringList arguments, QString activationToken)
     // another program, so there the started programs get none.
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
+    setOnX11(true);
     QCoreApplication::instance()->installEventFilter(this);
     starter().setUserTimeSource([this] { return m_lastUserTime; });
 }

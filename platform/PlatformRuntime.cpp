@@ -2,6 +2,7 @@
 
 #include "platform/session/LoginStart.h"
 #include "platform/session/SingleInstance.h"
+#include "platform/watch/SessionReadiness.h"
 #include "platform/start/SysInfo.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,18 @@ StartResult PlatformRuntime::startProgram(const QString &commandText, WindowStyl
 StartResult PlatformRuntime::startSysInfo()
 {
     return velkora::startSysInfo(m_starter);
+}
+
+Readiness &PlatformRuntime::readiness()
+{
+    if (!m_readiness)
+        m_readiness = std::make_unique<SessionReadiness>(m_onX11);
+    return *m_readiness;
+}
+
+void PlatformRuntime::setOnX11(bool onX11)
+{
+    m_onX11 = onX11;
 }
 
 AppInfo PlatformRuntime::appInfo() const

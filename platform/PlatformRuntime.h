@@ -7,6 +7,7 @@
 
 namespace velkora {
 
+class SessionReadiness;
 class SingleInstance;
 
 /// Every runtime service that needs no widgets. The application derives from
@@ -20,6 +21,7 @@ public:
 
     StartResult startProgram(const QString &commandText, WindowStyle style) override;
     StartResult startSysInfo() override;
+    Readiness &readiness() override;
     AppInfo appInfo() const override;
     QString appTitle() const override;
     void setAppTitle(const QString &title) override;
@@ -37,6 +39,10 @@ public:
     /// Every program start of the application goes through this one.
     ProcessStarter &starter();
 
+    /// Whether the windows are on X11, where an XEmbed tray counts as a tray
+    /// too; to be said before readiness() is first used.
+    void setOnX11(bool onX11);
+
 private:
     QStringList m_arguments;
     QString m_activationToken;
@@ -44,6 +50,8 @@ private:
     QString m_title;
     std::unique_ptr<SingleInstance> m_single;
     ProcessStarter m_starter;
+    bool m_onX11 = false;
+    std::unique_ptr<SessionReadiness> m_readiness; // made at its first use
 };
 
 } // namespace velkora

@@ -518,7 +518,13 @@ void frmConfig::setEntry(QListWidgetItem *item, const ModeFile::ListEntry &entry
         awaited << velkora::trayConditionName();
     if (conditions.network)
         awaited << velkora::networkConditionName();
-    item->setIcon(awaited.isEmpty() ? QIcon() : velkora::buttonIcon(QStringLiteral("warten")));
+    // Lines without an icon keep its room, so that all texts start alike.
+    static const QIcon none = [] {
+        QPixmap blank(16, 16);
+        blank.fill(Qt::transparent);
+        return QIcon(blank);
+    }();
+    item->setIcon(awaited.isEmpty() ? none : velkora::buttonIcon(QStringLiteral("warten")));
     item->setToolTip(awaited.isEmpty() ? QString()
                                        : QStringLiteral("Wartet auf %1, höchstens %2 Sekunden")
                                              .arg(awaited.join(QLatin1String(" und ")))
