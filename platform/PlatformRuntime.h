@@ -27,6 +27,10 @@ public:
     bool activateFirstCopy() override;
     bool loginStartEnabled() override;
     bool setLoginStart(bool on, QString *error) override;
+    QList<SessionEntry> sessionEntries() override;
+    bool takeOverSessionEntries(const QStringList &desktopIds, QString *error) override;
+    bool giveBackSessionEntries(const QStringList &listCommands, QString *error) override;
+    QStringList alsoStartedBySession(const QStringList &commandTexts) override;
     QString argumentText() const override;
     void yield() override;
     void endProgram(int status) override;
@@ -38,6 +42,8 @@ public:
     ProcessStarter &starter();
 
 private:
+    QString executable() const;
+
     QStringList m_arguments;
     QString m_activationToken;
     AppInfo m_appInfo;
