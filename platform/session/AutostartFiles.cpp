@@ -45,6 +45,8 @@ QString changeFailure(int errorNumber, const QString &path,
 QByteArray newKeysAfterLastKey(const QByteArray &data, const QByteArray &firstNewKey,
                                qsizetype added)
 {
+    if (added == 0)
+        return data;
     QList<QByteArray> lines = data.chopped(data.endsWith('\n') ? 1 : 0).split('\n');
     const qsizetype header = lines.indexOf(QByteArray('[' + QByteArray(Group) + ']'));
     qsizetype firstNew = header + 1;
@@ -65,9 +67,9 @@ QByteArray newKeysAfterLastKey(const QByteArray &data, const QByteArray &firstNe
     return lines.join('\n') + '\n';
 }
 
-// Set or removed, in place, where that changes anything.
-QByteArray firstAddedKey(GKeyFile *keys, const KeyChanges &changes, bool *modified,
-                         qsizetype *added)
+// Set or removed, in place, where that changes anything; the first key that is new.
+QByteArray applyKeyChanges(GKeyFile *keys, const KeyChanges &changes, bool *modified,
+                           qsizetype *added)
 {
     QByteArray first;
     for (const auto &[key, value] : changes.set) {
@@ -99,7 +101,7 @@ int obstacle(const FileChange &change, QString *where)
     // A new file or a removal: the folder changes, or the nearest one above
     // that exists, which then gets the missing ones.
     QString folder = QFileInfo(change.path).path();
-    while (::stat(pathToNative(folder).constData(), &st) != 0 && folder.count(u'/') > 1)
+    while (::stat(pathToNative(folder).constData(), &st) != 0 && folder != QLatin1String("/"))
         folder = QFileInfo(folder).path();
     *where = folder;
     if (::stat(pathToNative(folder).constData(), &st) == 0 && !S_ISDIR(st.st_mode))
@@ -149,7 +151,7 @@ std::optional<QByteArray> changedEntry(const QString &entryFile, const KeyChange
     }
     bool modified = false;
     qsizetype added = 0;
-    const QByteArray firstNew = firstAddedKey(keys, changes, &modified, &added);
+    const QByteArray firstNew = applyKeyChanges(keys, changes, &modified, &added);
     if (!modified)
         return bytes;
     gsize size = 0;

@@ -43,16 +43,27 @@ bool isLauncher(const QString &program)
                        [&name](const char *launcher) { return name == QLatin1String(launcher); });
 }
 
-bool sameProgram(const ResolvedCommand &a, const ResolvedCommand &b)
+// What a command runs, its path resolved once for all the comparisons.
+struct Program {
+    QString desktopId, busName, path;
+    QStringList arguments;
+};
+
+Program programOf(const ResolvedCommand &command, const QString &desktopId)
 {
+    const QString path = command.argv.isEmpty() ? QString() : canonicalPath(command.argv[0]);
+    return {desktopId, command.busName, path, command.argv.mid(1)};
+}
+
+bool sameProgram(const Program &a, const Program &b)
+{
+    if (!a.desktopId.isEmpty() && a.desktopId == b.desktopId)
+        return true;
     if (!a.busName.isEmpty() && a.busName == b.busName)
         return true;
-    if (a.argv.isEmpty() || b.argv.isEmpty())
+    if (a.path.isEmpty() || a.path != b.path)
         return false;
-    const QString program = canonicalPath(a.argv.constFirst());
-    if (program.isEmpty() || program != canonicalPath(b.argv.constFirst()))
-        return false;
-    return !isLauncher(program) || a.argv.mid(1) == b.argv.mid(1);
+    return !isLauncher(a.path) || a.arguments == b.arguments;
 }
 
 QString notRunnableReason(const AutostartEntry &entry)
@@ -128,20 +139,19 @@ bool giveBack(const QStringList &listCommands, QString *error)
 
 QStringList alsoStartedBySession(const QStringList &commandTexts)
 {
-    QList<std::pair<QString, ResolvedCommand>> started;
+    QList<Program> started;
     const QList<AutostartEntry> all = autostartEntries();
     for (const AutostartEntry &entry : all) {
         if (entry.sessionStarts())
-            started.append({entry.desktopId, resolveDesktopFile(entry.file)});
+            started.append(programOf(resolveDesktopFile(entry.file), entry.desktopId));
     }
     QStringList ids;
     for (const QString &text : commandTexts) {
-        const QString id = listedDesktopId(text);
-        const ResolvedCommand command = resolveCommand(text);
-        const auto same = std::find_if(started.cbegin(), started.cend(), [&](const auto &entry) {
-            return entry.first == id || sameProgram(command, entry.second);
-        });
-        ids.append(same == started.cend() ? QString() : same->first);
+        const Program listed = programOf(resolveCommand(text), listedDesktopId(text));
+        const auto same
+            = std::find_if(started.cbegin(), started.cend(),
+                           [&listed](const Program &p) { return sameProgram(listed, p); });
+        ids.append(same == started.cend() ? QString() : same->desktopId);
     }
     return ids;
 }

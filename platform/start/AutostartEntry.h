@@ -62,6 +62,7 @@ QList<AutostartEntry> autostartEntries();
 
 /// The bytes of an entry file: a regular file (links followed) of at most
 /// 1 MiB, opened without waiting on a FIFO. False with errno otherwise.
-bool readEntryFile(const QString &path, QByteArray *bytes, int *errorNumber = nullptr);
+[[nodiscard]] bool readEntryFile(const QString &path, QByteArray *bytes,
+                                 int *errorNumber = nullptr);
 
 } // namespace velkora
