@@ -15,7 +15,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := g++ make cmake pkgconf qt6-base-dev qt6-svg-dev qt6-translations-l10n libglib2.0-dev \
 	libsystemd-dev libgl-dev fonts-liberation2 xvfb xauth xdotool x11-utils x11-xkb-utils clang \
 	libclang-rt-14-dev desktop-file-utils appstream xdg-utils imagemagick man-db valgrind dbus-daemon \
-	python3-dbus python3-gi strace debhelper devscripts lintian \
+	python3-dbus python3-gi systemd strace debhelper devscripts lintian \
 	libxcb1-dev qt6-wayland weston openbox clang-format shellcheck
 
 .PHONY: all deps build run test check-style test-normal test-asan bench clean

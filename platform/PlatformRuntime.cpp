@@ -84,19 +84,44 @@ bool PlatformRuntime::activateFirstCopy()
     return m_single->activateFirstCopy(m_activationToken);
 }
 
+// The entry names the real file, not a link to it: the session starts exactly
+// this program, and the configuration it finds stays the same.
+QString PlatformRuntime::executable() const
+{
+    QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (executable.isEmpty()) // replaced on disk while running (an upgrade)
+        executable = m_appInfo.folder + QLatin1Char('/') + m_appInfo.baseName;
+    return executable;
+}
+
 bool PlatformRuntime::loginStartEnabled()
 {
-    return LoginStart::isEnabled();
+    return LoginStart::isEnabled(executable());
 }
 
 bool PlatformRuntime::setLoginStart(bool on, QString *error)
 {
-    // The entry names the real file, not a link to it: the session starts
-    // exactly this program, and the configuration it finds stays the same.
-    QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    if (executable.isEmpty()) // replaced on disk while running (an upgrade)
-        executable = m_appInfo.folder + QLatin1Char('/') + m_appInfo.baseName;
-    return LoginStart::setEnabled(on, executable, error);
+    return LoginStart::setEnabled(on, executable(), error);
+}
+
+QList<SessionEntry> PlatformRuntime::sessionEntries()
+{
+    return SessionAutostart::loginEntries(executable());
+}
+
+bool PlatformRuntime::takeOverSessionEntries(const QStringList &desktopIds, QString *error)
+{
+    return SessionAutostart::takeOver(desktopIds, error);
+}
+
+bool PlatformRuntime::giveBackSessionEntries(const QStringList &listCommands, QString *error)
+{
+    return SessionAutostart::giveBack(listCommands, error);
+}
+
+QStringList PlatformRuntime::alsoStartedBySession(const QStringList &commandTexts)
+{
+    return SessionAutostart::alsoStartedBySession(commandTexts);
 }
 
 QString PlatformRuntime::argumentText() const

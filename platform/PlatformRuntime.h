@@ -29,6 +29,10 @@ public:
     bool activateFirstCopy() override;
     bool loginStartEnabled() override;
     bool setLoginStart(bool on, QString *error) override;
+    QList<SessionEntry> sessionEntries() override;
+    bool takeOverSessionEntries(const QStringList &desktopIds, QString *error) override;
+    bool giveBackSessionEntries(const QStringList &listCommands, QString *error) override;
+    QStringList alsoStartedBySession(const QStringList &commandTexts) override;
     QString argumentText() const override;
     void yield() override;
     void endProgram(int status) override;
@@ -44,6 +48,8 @@ public:
     void setOnX11(bool onX11);
 
 private:
+    QString executable() const;
+
     QStringList m_arguments;
     QString m_activationToken;
     AppInfo m_appInfo;

@@ -9,10 +9,13 @@
 // application (app/DesktopRuntime).
 
 #include "platform/session/AppInfo.h"
+#include "platform/session/SessionAutostart.h"
 #include "platform/start/ProcessStart.h"
 #include "platform/watch/Readiness.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QObject;
 
@@ -49,11 +52,25 @@ public:
     /// that window's caption; false when it did not answer.
     virtual bool activateFirstCopy() = 0;
 
-    /// True when the user's login start entry starts this program.
+    /// True when the session will run this program's countdown at login.
     virtual bool loginStartEnabled() = 0;
-    /// Writes (on) or removes (off) the login start entry for the running
-    /// executable. False with a German reason when that fails.
+    /// Makes the session run the running executable's countdown at login
+    /// (on), or no longer (off), changing its entries as little as possible.
+    /// False with a German reason when that fails.
     virtual bool setLoginStart(bool on, QString *error) = 0;
+
+    /// The programs the session starts at login by itself, Velkora left out.
+    virtual QList<SessionEntry> sessionEntries() = 0;
+    /// After a saved "Exit" only: the session no longer starts these desktop
+    /// ids, which the list now holds as "<id>.desktop". All or nothing; false
+    /// with a German reason.
+    virtual bool takeOverSessionEntries(const QStringList &desktopIds, QString *error) = 0;
+    /// After a saved "Exit" only: the session starts again every entry taken
+    /// over whose id the saved list (its command texts) no longer holds.
+    virtual bool giveBackSessionEntries(const QStringList &listCommands, QString *error) = 0;
+    /// For each command text, the desktop id of an entry by which the session
+    /// starts the same program too; empty where none does.
+    virtual QStringList alsoStartedBySession(const QStringList &commandTexts) = 0;
 
     /// The arguments after the program's name, joined by single blanks.
     virtual QString argumentText() const = 0;

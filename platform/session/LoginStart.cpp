@@ -1,19 +1,14 @@
 #include "platform/session/LoginStart.h"
 
-#include "platform/core/NativePath.h"
-#include "platform/core/XdgFolders.h"
-#include "platform/ini/IniFile.h"
 #include "platform/session/AppInfo.h"
-#include "platform/start/ProcessStart.h"
+#include "platform/session/AutostartFiles.h"
+#include "platform/start/AutostartEntry.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QList>
 
 #include <algorithm>
-#include <cerrno>
 #include <glib.h>
-#include <unistd.h>
 
 namespace velkora::LoginStart {
 
@@ -53,16 +48,88 @@ bool nameable(const QString &path)
     });
 }
 
-QString failure(int errorNumber, const QString &path)
+bool countdownArguments(const QStringList &arguments)
 {
-    return errorDescription(errorNumber) + QLatin1String(": ") + path;
+    if (arguments.isEmpty())
+        return true;
+    const QString &first = arguments.constFirst();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")
+        || first == QLatin1String("--version"))
+        return false;
+    // The mode test reads the arguments joined by single blanks.
+    const QString head = arguments.join(u' ').left(2).toLower();
+    return head != QLatin1String("/c") && head != QLatin1String("/?");
+}
+
+QString stillOffReason(const AutostartEntry &entry)
+{
+    if (entry.otherDesktop)
+        return QStringLiteral("Der Autostart-Eintrag schließt diese Arbeitsumgebung "
+                              "(XDG_CURRENT_DESKTOP=%1) mit OnlyShowIn oder NotShowIn aus; "
+                              "die Sitzung startet Velkora deshalb nicht: %2")
+            .arg(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), entry.file);
+    return QStringLiteral("Die Sitzung startet den Autostart-Eintrag trotzdem nicht: ")
+        + entry.file;
+}
+
+bool switchOn(const QString &executable, QString *error)
+{
+    if (isEnabled(executable))
+        return true;
+    const QString id = appId();
+    FileChange change {userAutostartFile(id), entryFor(executable)};
+    if (change.bytes->isEmpty()) {
+        *error = QStringLiteral("Der Programmpfad lässt sich nicht in einen Autostart-Eintrag "
+                                "schreiben: ")
+            + executable;
+        return false;
+    }
+    if (const AutostartEntry entry = findAutostartEntry(id); !entry.file.isEmpty()) {
+        KeyChanges keys;
+        if (!runsCountdown(entry.file, executable))
+            keys.set = {{G_KEY_FILE_DESKTOP_KEY_EXEC, execArgument(executable).toUtf8()},
+                        {G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, stringValue(executable).toUtf8()}};
+        if (entry.hidden)
+            keys.remove.append(G_KEY_FILE_DESKTOP_KEY_HIDDEN);
+        if (entry.switchedOff)
+            keys.remove.append("X-GNOME-Autostart-enabled");
+        change.bytes = changedEntry(entry.file, keys, error);
+        if (!change.bytes)
+            return false;
+    }
+    if (!applyChanges({change}, error))
+        return false;
+    if (isEnabled(executable))
+        return true;
+    *error = stillOffReason(findAutostartEntry(id));
+    return false;
+}
+
+bool switchOff(const QString &executable, QString *error)
+{
+    QList<FileChange> changes;
+    const QList<AutostartEntry> entries = autostartEntries();
+    for (const AutostartEntry &entry : entries) {
+        if (!entry.sessionStarts() || !runsCountdown(entry.file, executable))
+            continue;
+        // Deleted, unless a system entry would then come to light.
+        FileChange change {userAutostartFile(entry.desktopId), std::nullopt};
+        if (entry.system || !systemAutostartFile(entry.desktopId).isEmpty()) {
+            change.bytes
+                = changedEntry(entry.file, {{{G_KEY_FILE_DESKTOP_KEY_HIDDEN, "true"}}, {}}, error);
+            if (!change.bytes)
+                return false;
+        }
+        changes.append(change);
+    }
+    return applyChanges(changes, error);
 }
 
 } // namespace
 
 QString entryPath()
 {
-    return configHome() + QLatin1String("/autostart/") + appId() + QLatin1String(".desktop");
+    return userAutostartFile(appId());
 }
 
 QByteArray entryFor(const QString &executable)
@@ -88,48 +155,25 @@ QByteArray entryFor(const QString &executable)
     return lines.join('\n');
 }
 
-bool isEnabled(const QString &entryFile)
+bool runsCountdown(const QString &entryFile, const QString &executable)
 {
-    GKeyFile *keys = g_key_file_new();
-    bool enabled = g_key_file_load_from_file(keys, pathToNative(entryFile).constData(),
-                                             G_KEY_FILE_NONE, nullptr);
-    if (enabled) {
-        GError *error = nullptr;
-        if (g_key_file_get_boolean(keys, G_KEY_FILE_DESKTOP_GROUP, "Hidden", &error))
-            enabled = false;
-        g_clear_error(&error);
-        // FALSE with no error is an explicit "false"; a missing key means on.
-        if (!g_key_file_get_boolean(keys, G_KEY_FILE_DESKTOP_GROUP, "X-GNOME-Autostart-enabled",
-                                    &error)
-            && !error)
-            enabled = false;
-        g_clear_error(&error);
-    }
-    g_key_file_free(keys);
-    return enabled;
+    QStringList arguments;
+    return runsExecutable(entryFile, executable, &arguments) && countdownArguments(arguments);
 }
 
-bool setEnabled(bool on, const QString &executable, QString *error, const QString &entryFile)
+bool isEnabled(const QString &executable)
+{
+    const QList<AutostartEntry> entries = autostartEntries();
+    return std::any_of(entries.cbegin(), entries.cend(),
+                       [&executable](const AutostartEntry &entry) {
+                           return entry.sessionStarts() && runsCountdown(entry.file, executable);
+                       });
+}
+
+bool setEnabled(bool on, const QString &executable, QString *error)
 {
     QString reason;
-    bool ok = false;
-    if (!on) {
-        ok = ::unlink(pathToNative(entryFile).constData()) == 0 || errno == ENOENT;
-        if (!ok)
-            reason = failure(errno, entryFile);
-    } else if (const QByteArray entry = entryFor(executable); entry.isEmpty()) {
-        reason = QStringLiteral("Der Programmpfad lässt sich nicht in einen Autostart-Eintrag "
-                                "schreiben: ")
-            + executable;
-    } else if (int errorNumber = 0; !makeFolderFor(entryFile, &errorNumber)) {
-        reason = failure(errorNumber, QFileInfo(entryFile).path());
-    } else {
-        // Atomic, so that the session never reads half an entry.
-        const IniIoStatus status = replaceFile(entryFile, entry);
-        ok = status.ok();
-        if (!ok)
-            reason = failure(status.error, entryFile);
-    }
+    const bool ok = on ? switchOn(executable, &reason) : switchOff(executable, &reason);
     if (!ok && error)
         *error = reason;
     return ok;

@@ -1,8 +1,9 @@
 #pragma once
-// Start at login through the user's XDG autostart folder, which every desktop
-// session reads. The entry comes from the same template that
+// Start at login through the session's XDG autostart entries, read as the
+// session reads them. A new entry comes from the same template that
 // `make install-autostart` fills in, with the same quoting, so both write the
-// same bytes for the same executable.
+// same bytes for the same executable; an entry that is there already is
+// changed only where it must be.
 
 #include <QByteArray>
 #include <QString>
@@ -17,13 +18,25 @@ QString entryPath();
 /// a name that is not text).
 QByteArray entryFor(const QString &executable);
 
-/// True when the entry file is there and not switched off (Hidden=true or
-/// X-GNOME-Autostart-enabled=false, as session settings write it).
-bool isEnabled(const QString &entryFile = entryPath());
+/// True when entryFile runs the countdown of executable, hidden or not: the
+/// same file by canonical path (a bare name looked up in PATH), with no
+/// arguments or with ones that select neither another mode nor --help,
+/// -h or --version.
+bool runsCountdown(const QString &entryFile, const QString &executable);
 
-/// Writes the entry for executable (on) or removes it (off). False with a
-/// German reason, naming the file or folder, when that fails.
-bool setEnabled(bool on, const QString &executable, QString *error,
-                const QString &entryFile = entryPath());
+/// True when the session will run the countdown of executable at login: an
+/// entry that it starts runs it. Read as the session reads its entries (user
+/// over system by file name; Hidden, X-GNOME-Autostart-enabled,
+/// OnlyShowIn/NotShowIn, TryExec).
+bool isEnabled(const QString &executable);
+
+/// On: repairs the entry of Velkora's file name, the user's or a user copy of
+/// the system's, so that it runs the countdown and is not switched off; where
+/// there is none, writes entryFor(executable). Off: every entry that runs the
+/// countdown is deleted, or hidden where a system entry of its name would
+/// come to light. Every other key, comment and translation stays. False with a
+/// German reason, naming the file or folder, when that fails or when the
+/// session still would not run it (OnlyShowIn/NotShowIn).
+bool setEnabled(bool on, const QString &executable, QString *error);
 
 } // namespace velkora::LoginStart

@@ -93,7 +93,7 @@ DesktopEntry failed(int errorNumber, EntryProblem problem)
     return entry;
 }
 
-DesktopEntry readKeyFile(GKeyFile *file, const QString &path)
+DesktopEntry readKeyFile(GKeyFile *file, const QString &path, bool evenHidden)
 {
     const char *const group = G_KEY_FILE_DESKTOP_GROUP;
     if (!g_key_file_has_group(file, group))
@@ -109,7 +109,7 @@ DesktopEntry readKeyFile(GKeyFile *file, const QString &path)
         return g_key_file_get_boolean(file, group, key, nullptr) != FALSE;
     };
     const QString type = text(G_KEY_FILE_DESKTOP_KEY_TYPE);
-    if (flag(G_KEY_FILE_DESKTOP_KEY_HIDDEN))
+    if (!evenHidden && flag(G_KEY_FILE_DESKTOP_KEY_HIDDEN))
         return failed(ENOENT, EntryProblem::Hidden);
     if (type == QLatin1String(G_KEY_FILE_DESKTOP_TYPE_LINK))
         return failed(ENOEXEC, EntryProblem::Link);
@@ -167,13 +167,13 @@ QString findDesktopFile(const QString &desktopId)
     return {};
 }
 
-DesktopEntry readDesktopEntry(const QString &path)
+DesktopEntry readDesktopEntry(const QString &path, bool evenHidden)
 {
     GKeyFile *file = g_key_file_new();
     GError *error = nullptr;
     DesktopEntry entry;
     if (g_key_file_load_from_file(file, pathToNative(path).constData(), G_KEY_FILE_NONE, &error)) {
-        entry = readKeyFile(file, path);
+        entry = readKeyFile(file, path, evenHidden);
     } else {
         const bool unreadable = error->domain == G_FILE_ERROR;
         entry = failed(errnoOf(error), unreadable ? EntryProblem::None : EntryProblem::NotAnEntry);

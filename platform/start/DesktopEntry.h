@@ -45,6 +45,7 @@ QString findDesktopFile(const QString &desktopId);
 bool splitWords(const QString &text, QStringList *words);
 
 /// Reads a desktop entry; errorNumber and problem say why it cannot be started.
-DesktopEntry readDesktopEntry(const QString &path);
+/// evenHidden reads one with Hidden=true as if it were shown.
+DesktopEntry readDesktopEntry(const QString &path, bool evenHidden = false);
 
 } // namespace velkora

@@ -2,6 +2,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/NativePath.h"
+#include "platform/start/AutostartEntry.h"
 #include "platform/start/SessionBus.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -195,25 +197,6 @@ QStringList searchPath()
     return dirs;
 }
 
-// An executable regular file named by `name`: a path when it holds a "/",
-// otherwise a command looked up in PATH. Empty when there is none.
-QString findProgram(const QString &name)
-{
-    if (name.isEmpty())
-        return {};
-    if (name.contains(u'/')) {
-        const QString path = absolutePath(name);
-        return isExecutableFile(path) ? path : QString();
-    }
-    const QStringList dirs = searchPath();
-    for (const QString &dir : dirs) {
-        const QString candidate = absolutePath(dir) + u'/' + name;
-        if (isExecutableFile(candidate))
-            return candidate;
-    }
-    return {};
-}
-
 ResolvedCommand resolveProgramWord(QStringList words)
 {
     const QString first = words.value(0);
@@ -266,9 +249,9 @@ bool isBusName(const QString &id)
     });
 }
 
-ResolvedCommand resolveDesktopEntry(const QString &path, const QString &id)
+ResolvedCommand resolveDesktopEntry(const QString &path, const QString &id, bool evenHidden = false)
 {
-    const DesktopEntry entry = readDesktopEntry(path);
+    const DesktopEntry entry = readDesktopEntry(path, evenHidden);
     if (entry.errorNumber != 0)
         return failure(entry.errorNumber, entry.problem);
     if (!entry.tryExec.isEmpty() && findProgram(entry.tryExec).isEmpty())
@@ -295,6 +278,28 @@ ResolvedCommand resolveDesktopEntry(const QString &path, const QString &id)
     return command;
 }
 
+// A desktop id, with or without its suffix, as gtk-launch takes it; nullopt
+// when the text names none and may still be a command.
+std::optional<ResolvedCommand> resolveDesktopId(const QString &commandText)
+{
+    const QLatin1String suffix(".desktop");
+    const bool withSuffix = commandText.endsWith(suffix);
+    const QString id = withSuffix ? commandText.chopped(suffix.size()) : commandText;
+    // An entry that Velkora took over from the session is Velkora's to start,
+    // its Hidden=true notwithstanding; one the session still starts comes
+    // after the applications, so that it can be tried before then.
+    const AutostartEntry autostart = findAutostartEntry(id);
+    if (autostart.taken)
+        return resolveDesktopEntry(autostart.file, id, true);
+    if (const QString file = findDesktopFile(id + suffix); !file.isEmpty())
+        return resolveDesktopEntry(file, id);
+    if (autostart.sessionStarts())
+        return resolveDesktopEntry(autostart.file, id);
+    if (withSuffix)
+        return failure(ENOENT, EntryProblem::UnknownId);
+    return std::nullopt;
+}
+
 ResolvedCommand resolveText(const QString &commandText)
 {
     if (commandText.trimmed().isEmpty())
@@ -315,13 +320,8 @@ ResolvedCommand resolveText(const QString &commandText)
     } else if (const QString found = findProgram(commandText); !found.isEmpty()) {
         return program({found});
     } else if (std::none_of(commandText.begin(), commandText.end(), isBlank)) {
-        // A desktop id, with or without its suffix, as gtk-launch takes it.
-        const bool withSuffix = commandText.endsWith(suffix);
-        const QString id = withSuffix ? commandText.chopped(suffix.size()) : commandText;
-        if (const QString file = findDesktopFile(id + suffix); !file.isEmpty())
-            return resolveDesktopEntry(file, id);
-        if (withSuffix)
-            return failure(ENOENT, EntryProblem::UnknownId);
+        if (std::optional<ResolvedCommand> entry = resolveDesktopId(commandText))
+            return *entry;
     }
 
     QStringList words;
@@ -425,6 +425,28 @@ StartResult failed(const QString &commandText, const char *what, int errorNumber
 }
 
 } // namespace
+
+QString findProgram(const QString &name)
+{
+    if (name.isEmpty())
+        return {};
+    if (name.contains(u'/')) {
+        const QString path = absolutePath(name);
+        return isExecutableFile(path) ? path : QString();
+    }
+    const QStringList dirs = searchPath();
+    for (const QString &dir : dirs) {
+        const QString candidate = absolutePath(dir) + u'/' + name;
+        if (isExecutableFile(candidate))
+            return candidate;
+    }
+    return {};
+}
+
+ResolvedCommand resolveDesktopFile(const QString &path, bool evenHidden)
+{
+    return resolveDesktopEntry(path, QFileInfo(path).completeBaseName(), evenHidden);
+}
 
 ResolvedCommand resolveCommand(const QString &commandText)
 {

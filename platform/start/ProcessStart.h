@@ -43,11 +43,21 @@ struct ResolvedCommand {
 };
 
 /// Reads a command text in four steps: the whole text as an executable file,
-/// a .desktop file or a desktop id, a quoted program, the longest leading
-/// part that is an executable file; the rest is split with shell quoting. A
-/// first word without "/" is looked up in PATH. Relative paths resolve
-/// against "/" when the current folder is gone.
+/// a .desktop file or a desktop id (an autostart entry that Velkora took over
+/// from the session, then an application, then an autostart entry the
+/// session starts), a quoted program, the longest leading part that is an
+/// executable file; the rest is split with shell quoting. A first word
+/// without "/" is looked up in PATH. Relative paths resolve against "/" when
+/// the current folder is gone.
 ResolvedCommand resolveCommand(const QString &commandText);
+
+/// What a desktop entry file runs, read as resolveCommand reads the file's
+/// path; evenHidden reads one with Hidden=true as if it were shown.
+ResolvedCommand resolveDesktopFile(const QString &path, bool evenHidden = false);
+
+/// An executable regular file named by name: a path when it holds a "/",
+/// otherwise a command looked up in PATH. Empty when there is none.
+QString findProgram(const QString &name);
 
 /// Starts programs detached: each start returns at once, leaves no zombie
 /// behind, and the child runs in its own session with descriptors 0-2 only,

@@ -43,12 +43,16 @@ public:
     FakeReadiness conditions;
     bool loginStart = false; // the login start entry's state
     QString loginStartError; // when set, setLoginStart fails with it
+    QList<SessionEntry> session; // what the session starts at login
+    QString sessionError; // when set, taking over and giving back fail with it
+    QStringList alsoStarted; // the answer per command text asked about, in order
 
     // What the code under test did.
     QList<std::pair<QString, WindowStyle>> starts; // command text, window style
     QList<std::pair<QObject *, QString>> chooseCalls; // owner, initial folder
     QStringList messages;
     QList<int> endStatuses;
+    QStringList taken, keptListed; // the last takeover's ids, the last give-back's list
     int activations = 0, sysInfoStarts = 0;
     QString title = QStringLiteral("Velkora");
 
@@ -88,9 +92,29 @@ public:
             *error = loginStartError;
         return loginStartError.isEmpty();
     }
+    QList<SessionEntry> sessionEntries() override { return session; }
+    bool takeOverSessionEntries(const QStringList &desktopIds, QString *error) override
+    {
+        taken = desktopIds;
+        return answerSession(error);
+    }
+    bool giveBackSessionEntries(const QStringList &listCommands, QString *error) override
+    {
+        keptListed = listCommands;
+        return answerSession(error);
+    }
+    QStringList alsoStartedBySession(const QStringList &) override { return alsoStarted; }
     QString argumentText() const override { return arguments; }
     void yield() override { onYield(); }
     void endProgram(int status) override { endStatuses.append(status); }
+
+private:
+    bool answerSession(QString *error) const
+    {
+        if (error)
+            *error = sessionError;
+        return sessionError.isEmpty();
+    }
 };
 
 } // namespace velkora::test
