@@ -2,8 +2,8 @@
 
 #include "platform/session/LoginStart.h"
 #include "platform/session/SingleInstance.h"
-#include "platform/watch/SessionReadiness.h"
 #include "platform/start/SysInfo.h"
+#include "platform/watch/SessionReadiness.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -112,6 +112,11 @@ QList<SessionEntry> PlatformRuntime::sessionEntries()
 bool PlatformRuntime::takeOverSessionEntries(const QStringList &desktopIds, QString *error)
 {
     return SessionAutostart::takeOver(desktopIds, error);
+}
+
+bool PlatformRuntime::canTakeOverSessionEntries(const QStringList &desktopIds, QString *error)
+{
+    return SessionAutostart::takeOver(desktopIds, error, true);
 }
 
 bool PlatformRuntime::giveBackSessionEntries(const QStringList &listCommands, QString *error)

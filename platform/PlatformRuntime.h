@@ -31,6 +31,7 @@ public:
     bool setLoginStart(bool on, QString *error) override;
     QList<SessionEntry> sessionEntries() override;
     bool takeOverSessionEntries(const QStringList &desktopIds, QString *error) override;
+    bool canTakeOverSessionEntries(const QStringList &desktopIds, QString *error) override;
     bool giveBackSessionEntries(const QStringList &listCommands, QString *error) override;
     QStringList alsoStartedBySession(const QStringList &commandTexts) override;
     QString argumentText() const override;

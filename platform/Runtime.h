@@ -65,6 +65,9 @@ public:
     /// ids, which the list now holds as "<id>.desktop". All or nothing; false
     /// with a German reason.
     virtual bool takeOverSessionEntries(const QStringList &desktopIds, QString *error) = 0;
+    /// Whether takeOverSessionEntries could do it now, nothing changed; false
+    /// with a German reason (a folder that cannot be written, say).
+    virtual bool canTakeOverSessionEntries(const QStringList &desktopIds, QString *error) = 0;
     /// After a saved "Exit" only: the session starts again every entry taken
     /// over whose id the saved list (its command texts) no longer holds.
     virtual bool giveBackSessionEntries(const QStringList &listCommands, QString *error) = 0;

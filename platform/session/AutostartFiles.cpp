@@ -159,7 +159,7 @@ std::optional<QByteArray> changedEntry(const QString &entryFile, const KeyChange
     return newKeysAfterLastKey(QByteArray(data, qsizetype(size)), firstNew, added);
 }
 
-bool applyChanges(const QList<FileChange> &changes, QString *error)
+bool applyChanges(const QList<FileChange> &changes, QString *error, bool checkOnly)
 {
     QList<FileChange> needed, undo;
     for (const FileChange &change : changes) {
@@ -177,6 +177,8 @@ bool applyChanges(const QList<FileChange> &changes, QString *error)
             return false;
         }
     }
+    if (checkOnly)
+        return true;
     for (qsizetype i = 0; i < needed.size(); ++i) {
         if (apply(needed.at(i), error))
             continue;

@@ -36,8 +36,9 @@ struct FileChange {
 /// where missing) or removes it; a file that would not change is left alone.
 /// Every file and folder is checked before anything changes, and what a later
 /// failure leaves half done is put back. False with a German reason naming
-/// the file or folder.
-[[nodiscard]] bool applyChanges(const QList<FileChange> &changes, QString *error);
+/// the file or folder. checkOnly: the check alone, nothing changed.
+[[nodiscard]] bool applyChanges(const QList<FileChange> &changes, QString *error,
+                                bool checkOnly = false);
 
 /// The path with every link, "." and ".." resolved; empty when it leads nowhere.
 QString canonicalPath(const QString &path);

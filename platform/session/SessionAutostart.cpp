@@ -91,7 +91,7 @@ QList<SessionEntry> loginEntries(const QString &executable)
     return entries;
 }
 
-bool takeOver(const QStringList &desktopIds, QString *error)
+bool takeOver(const QStringList &desktopIds, QString *error, bool checkOnly)
 {
     QList<FileChange> changes;
     QStringList ids = desktopIds;
@@ -112,7 +112,7 @@ bool takeOver(const QStringList &desktopIds, QString *error)
             return false;
         changes.append({userAutostartFile(id), bytes});
     }
-    return applyChanges(changes, error);
+    return applyChanges(changes, error, checkOnly);
 }
 
 bool giveBack(const QStringList &listCommands, QString *error)

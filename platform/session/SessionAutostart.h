@@ -32,7 +32,8 @@ QList<SessionEntry> loginEntries(const QString &executable);
 /// session does not start is passed over. All or nothing: false, with a
 /// German reason naming the file or folder, when one cannot be changed or
 /// has no command Velkora could run, and then nothing is changed.
-[[nodiscard]] bool takeOver(const QStringList &desktopIds, QString *error);
+/// checkOnly: whether it could, nothing changed.
+[[nodiscard]] bool takeOver(const QStringList &desktopIds, QString *error, bool checkOnly = false);
 
 /// Undoes the takeover of every entry whose desktop id no longer stands in
 /// the list (listCommands: the command texts of the saved list): the user

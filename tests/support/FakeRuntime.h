@@ -98,6 +98,10 @@ public:
         taken = desktopIds;
         return answerSession(error);
     }
+    bool canTakeOverSessionEntries(const QStringList &, QString *error) override
+    {
+        return answerSession(error);
+    }
     bool giveBackSessionEntries(const QStringList &listCommands, QString *error) override
     {
         keptListed = listCommands;

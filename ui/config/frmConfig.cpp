@@ -9,6 +9,7 @@
 #include "ui/Layout.h"
 #include "ui/about/frmAbout.h"
 #include "ui/config/ModVerzeichnisWahl.h"
+#include "ui/config/TakeOverDialog.h"
 
 #include <QActionGroup>
 #include <QEvent>
@@ -18,6 +19,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
@@ -158,6 +160,9 @@ void frmConfig::createOptionsMenu()
     m_mnuLoginStart->setCheckable(true);
     connect(options, &QMenu::aboutToShow, this, &frmConfig::showLoginStart);
     connect(m_mnuLoginStart, &QAction::triggered, this, &frmConfig::mnuLoginStart_Click);
+    m_mnuTakeOver = options->addAction(QStringLiteral("Autostart-Einträge übernehmen…"));
+    m_mnuTakeOver->setObjectName(QStringLiteral("mnuTakeOver"));
+    connect(m_mnuTakeOver, &QAction::triggered, this, &frmConfig::mnuTakeOver_Click);
 
     createEntryActions();
     options->addSeparator();
@@ -401,7 +406,8 @@ void frmConfig::FillProgramList(const velkora::ProgramList &table)
 {
     List1->clear();
     for (const ModeFile::ListEntry &entry : ModeFile::ProgramListEntries(table))
-        List1->addItem(newItem(entry));
+        List1->addItem(newItem({entry}));
+    markDoubleStarts(0, List1->count());
     unselect();
 }
 
@@ -494,49 +500,100 @@ ModeFile::ListEntry frmConfig::entryFromBoxes() const
     return {txtProg[Path]->text(), txtProg[Name]->text(), txtProg[Seconds]->text()};
 }
 
-QListWidgetItem *frmConfig::newItem(const ModeFile::ListEntry &entry)
+QListWidgetItem *frmConfig::newItem(const Line &line)
 {
     auto *item = new QListWidgetItem;
-    setEntry(item, entry);
+    setLine(item, line);
     return item;
 }
 
-// The line shows the entry as path|name|seconds; its switch is the check
-// box, and what it waits for shows as an icon with a tooltip, so that the
-// text stays what the list has always shown.
-void frmConfig::setEntry(QListWidgetItem *item, const ModeFile::ListEntry &entry)
+namespace {
+
+// What an entry waits for, as its line's tooltip tells it; empty: nothing.
+QString waitingText(const ModeFile::ListEntry &entry)
 {
-    item->setText(entry.line());
-    item->setData(
-        Qt::UserRole,
-        QStringList {entry.path, entry.name, entry.seconds, entry.waitFor, entry.waitMax});
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(entry.active ? Qt::Checked : Qt::Unchecked);
     const velkora::StartConditions conditions = velkora::parseStartConditions(entry.waitFor);
     QStringList awaited;
     if (conditions.tray)
         awaited << velkora::trayConditionName();
     if (conditions.network)
         awaited << velkora::networkConditionName();
+    if (awaited.isEmpty())
+        return {};
+    return QStringLiteral("Wartet auf %1, höchstens %2 Sekunden")
+        .arg(awaited.join(QLatin1String(" und ")))
+        .arg(velkora::effectiveWaitMax(velkora::toWholeNumber(entry.waitMax)));
+}
+
+} // namespace
+
+// The line shows the entry as path|name|seconds; its switch is the check
+// box, and what else there is to know of it (a second start through the
+// session's autostart, what it waits for) shows as an icon with a tooltip,
+// so that the text stays what the list has always shown.
+void frmConfig::setLine(QListWidgetItem *item, const Line &line)
+{
+    const ModeFile::ListEntry &entry = line.entry;
+    item->setText(entry.line());
+    item->setData(Qt::UserRole,
+                  QStringList {entry.path, entry.name, entry.seconds, entry.waitFor, entry.waitMax,
+                               line.alsoStartedAs,
+                               line.takenOver ? QStringLiteral("taken") : QString()});
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(entry.active ? Qt::Checked : Qt::Unchecked);
+    const QString waiting = waitingText(entry);
+    QStringList tips;
+    if (!line.alsoStartedAs.isEmpty())
+        tips << QStringLiteral("Startet auch über den Autostart der Sitzung");
+    if (!waiting.isEmpty())
+        tips << waiting;
     // Lines without an icon keep its room, so that all texts start alike.
     static const QIcon none = [] {
         QPixmap blank(16, 16);
         blank.fill(Qt::transparent);
         return QIcon(blank);
     }();
-    item->setIcon(awaited.isEmpty() ? none : velkora::buttonIcon(QStringLiteral("warten")));
-    item->setToolTip(awaited.isEmpty() ? QString()
-                                       : QStringLiteral("Wartet auf %1, höchstens %2 Sekunden")
-                                             .arg(awaited.join(QLatin1String(" und ")))
-                                             .arg(velkora::effectiveWaitMax(
-                                                 velkora::toWholeNumber(entry.waitMax))));
+    item->setIcon(!line.alsoStartedAs.isEmpty() ? velkora::buttonIcon(QStringLiteral("doppelt"))
+                      : !waiting.isEmpty()      ? velkora::buttonIcon(QStringLiteral("warten"))
+                                                : none);
+    item->setToolTip(tips.join(QLatin1Char('\n')));
+}
+
+frmConfig::Line frmConfig::lineOf(const QListWidgetItem *item)
+{
+    const QStringList fields = item->data(Qt::UserRole).toStringList();
+    return {{fields.value(0), fields.value(1), fields.value(2), item->checkState() != Qt::Unchecked,
+             fields.value(3), fields.value(4)},
+            fields.value(5),
+            !fields.value(6).isEmpty()};
+}
+
+void frmConfig::setEntry(QListWidgetItem *item, const ModeFile::ListEntry &entry)
+{
+    Line line = lineOf(item);
+    line.entry = entry;
+    setLine(item, line);
 }
 
 ModeFile::ListEntry frmConfig::entryOf(const QListWidgetItem *item)
 {
-    const QStringList fields = item->data(Qt::UserRole).toStringList();
-    return {fields.value(0), fields.value(1), fields.value(2), item->checkState() != Qt::Unchecked,
-            fields.value(3), fields.value(4)};
+    return lineOf(item).entry;
+}
+
+// Which of these lines the session also starts by itself.
+void frmConfig::markDoubleStarts(int first, int count)
+{
+    QStringList commands;
+    for (int i = first; i < first + count; ++i)
+        commands << entryOf(List1->item(i)).path;
+    const QStringList also
+        = commands.isEmpty() ? QStringList() : m_runtime.alsoStartedBySession(commands);
+    const QSignalBlocker quiet(List1);
+    for (int i = first; i < first + count; ++i) {
+        Line line = lineOf(List1->item(i));
+        line.alsoStartedAs = line.takenOver ? QString() : also.value(i - first);
+        setLine(List1->item(i), line);
+    }
 }
 
 void frmConfig::resetBoxes()
@@ -551,7 +608,7 @@ void frmConfig::cmd_add_Click()
     if (!takeableInput("add"))
         return;
     secondsCheck();
-    QListWidgetItem *item = newItem(entryFromBoxes());
+    QListWidgetItem *item = newItem({entryFromBoxes()});
     const int row = selectedIndex();
     if (row >= 0)
         List1->insertItem(row, item);
@@ -568,13 +625,17 @@ void frmConfig::cmd_change_Click()
     secondsCheck();
     if (row < 0)
         return;
-    // The line's switch and conditions stay with it.
-    ModeFile::ListEntry entry = entryOf(List1->item(row));
+    // The line's switch and conditions stay with it; a new command is
+    // another program, taken from the session's autostart or not.
+    Line line = lineOf(List1->item(row));
     const ModeFile::ListEntry typed = entryFromBoxes();
-    entry.path = typed.path;
-    entry.name = typed.name;
-    entry.seconds = typed.seconds;
-    setEntry(List1->item(row), entry);
+    if (typed.path != line.entry.path)
+        line.takenOver = false;
+    line.entry.path = typed.path;
+    line.entry.name = typed.name;
+    line.entry.seconds = typed.seconds;
+    setLine(List1->item(row), line);
+    markDoubleStarts(row, 1);
     unselect();
     resetBoxes();
 }
@@ -600,11 +661,11 @@ void frmConfig::cmd_updown_Click(int Index)
     if (other < 0 || other >= List1->count())
         return;
 
-    const ModeFile::ListEntry moving = entryOf(List1->item(row));
-    const QString moved = moving.line();
+    const Line moving = lineOf(List1->item(row));
+    const QString moved = moving.entry.line();
     const QSignalBlocker quiet(List1);
-    setEntry(List1->item(row), entryOf(List1->item(other)));
-    setEntry(List1->item(other), moving);
+    setLine(List1->item(row), lineOf(List1->item(other)));
+    setLine(List1->item(other), moving);
 
     // The first line from the top with the moved text, as a duplicate above
     // may take the selection.
@@ -642,10 +703,68 @@ void frmConfig::cmd_test_Click()
 
 void frmConfig::cmd_exit_Click()
 {
-    // The window says nothing of a failed save; the log has why.
-    static_cast<void>(ModeFile::SaveProgramTable(IniFilePath, listEntries()));
+    // What the session starts by itself changes only once the list that
+    // starts those programs instead is saved.
+    if (ModeFile::SaveProgramTable(IniFilePath, listEntries()))
+        switchSessionEntries();
     close();
     m_runtime.endProgram();
+}
+
+// Each program starts once: those taken from the session's autostart no
+// longer start there, and those that have left the list start there again.
+void frmConfig::switchSessionEntries()
+{
+    QStringList taken, commands;
+    for (int i = 0; i < List1->count(); ++i) {
+        const Line line = lineOf(List1->item(i));
+        commands << line.entry.path;
+        if (line.takenOver)
+            taken << line.entry.path.chopped(int(qstrlen(".desktop")));
+    }
+    QString reason;
+    if ((taken.isEmpty() || m_runtime.takeOverSessionEntries(taken, &reason))
+        && m_runtime.giveBackSessionEntries(commands, &reason))
+        return;
+    qCWarning(velkora::lcSession, "the session's autostart not changed: %s",
+              qUtf8Printable(reason));
+    m_runtime.messageBox(QStringLiteral("Der Autostart der Sitzung konnte nicht angepasst "
+                                        "werden; die Liste ist gespeichert.\n")
+                         + reason);
+}
+
+// The chosen entries go to the end of the list, as desktop ids with their
+// names and delays. Nothing changes in the session until "Exit", and nothing
+// is added when that could not be done then.
+void frmConfig::mnuTakeOver_Click()
+{
+    QSet<QString> listed;
+    for (const ModeFile::ListEntry &entry : listEntries())
+        listed.insert(entry.path);
+    QList<velkora::SessionEntry> offered;
+    for (const velkora::SessionEntry &entry : m_runtime.sessionEntries()) {
+        if (!listed.contains(entry.desktopId + QLatin1String(".desktop")))
+            offered.append(entry);
+    }
+    TakeOverDialog dialog(offered, velkora::SlotCount - List1->count(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QList<velkora::SessionEntry> chosen = dialog.chosen();
+    QStringList ids;
+    for (const velkora::SessionEntry &entry : chosen)
+        ids << entry.desktopId;
+    QString reason;
+    if (!m_runtime.canTakeOverSessionEntries(ids, &reason)) {
+        qCWarning(velkora::lcSession, "nothing taken from the session's autostart: %s",
+                  qUtf8Printable(reason));
+        m_runtime.messageBox(
+            QStringLiteral("Die Autostart-Einträge können nicht übernommen werden.\n") + reason);
+        return;
+    }
+    for (const velkora::SessionEntry &entry : chosen) {
+        const QString id = entry.desktopId + QLatin1String(".desktop");
+        List1->addItem(newItem({{id, entry.name, QString::number(entry.seconds)}, {}, true}));
+    }
 }
 
 void frmConfig::mnuInfo_Click()

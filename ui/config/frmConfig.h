@@ -57,6 +57,7 @@ private Q_SLOTS:
     void cmd_exit_Click();
     void mnuInfo_Click();
     void mnuLoginStart_Click(bool checked);
+    void mnuTakeOver_Click();
     void setSelectedActive(bool on);
     void setSelectedWaitForTray(bool on);
     void setSelectedWaitForNetwork(bool on);
@@ -79,9 +80,20 @@ private:
     bool takeableInput(const char *action) const;
     void secondsCheck();
     ModeFile::ListEntry entryFromBoxes() const;
-    static QListWidgetItem *newItem(const ModeFile::ListEntry &entry);
+    // A line of List1: its entry, and what the window knows of it beyond the file.
+    struct Line {
+        ModeFile::ListEntry entry;
+        QString alsoStartedAs {}; // the session's autostart entry that starts it too
+        bool takenOver = false; // taken from the session's autostart since the window opened
+    };
+    static QListWidgetItem *newItem(const Line &line);
+    static Line lineOf(const QListWidgetItem *item);
+    static void setLine(QListWidgetItem *item, const Line &line);
     static void setEntry(QListWidgetItem *item, const ModeFile::ListEntry &entry);
     static ModeFile::ListEntry entryOf(const QListWidgetItem *item);
+    void markDoubleStarts(int first, int count);
+    void takeOverSessionEntries();
+    void switchSessionEntries();
     void resetBoxes();
 
     std::array<QLabel *, 3> lblGesamt {};
@@ -100,6 +112,7 @@ private:
     velkora::Runtime &m_runtime;
     const QString IniFilePath;
     QAction *m_mnuLoginStart = nullptr;
+    QAction *m_mnuTakeOver = nullptr;
     // The selected entry's switch and conditions, in "Optionen" and in the
     // list's context menu alike.
     QAction *m_mnuEntryActive = nullptr;
