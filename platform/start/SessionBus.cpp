@@ -11,6 +11,8 @@ namespace {
 
 const char *const Daemon = "org.freedesktop.DBus";
 const char *const DaemonPath = "/org/freedesktop/DBus";
+// What the bus daemon answers when it cannot start the service for a name.
+constexpr QByteArrayView SpawnErrors("org.freedesktop.DBus.Error.Spawn.");
 
 // systemd's rule for unit names: [A-Za-z0-9:_.] stand for themselves, every
 // other byte, the "-" that separates the name's parts included, is \xNN.
@@ -64,6 +66,14 @@ void SessionBus::startScope(const QString &name, qint64 pid, const QString &desc
             if (!std::exchange(m_noSystemd, true))
                 qCInfo(lcSession) << "no systemd user manager on the session bus: started "
                                      "programs stay in Velkora's own unit";
+        } else if (QByteArrayView(error->name).startsWith(SpawnErrors)) {
+            // The bus has a service file for systemd but cannot start it; it
+            // would try again, and fail again, for every program.
+            if (!std::exchange(m_noSystemd, true))
+                qCWarning(lcSession,
+                          "the systemd user manager cannot be started (%s: %s): "
+                          "started programs stay in Velkora's own unit",
+                          error->name, error->message ? error->message : "");
         } else if (sd_bus_error_has_name(error, "org.freedesktop.systemd1.NoSuchProcess")) {
             // Short-lived programs often end before systemd gets to them.
             qCDebug(lcSession).noquote() << "process" << pid << "ended before its scope was made";
