@@ -47,9 +47,13 @@ bool isQuote(QChar c)
     return c == u'"' || c == u'\'';
 }
 
-bool hasLineBreak(QStringView s)
+// C0 controls but TAB, and DEL: no editor shows them, and among them are the
+// line breaks and the NUL that would change what the file says.
+bool hasControl(QStringView s)
 {
-    return s.contains(QChar(u'\n')) || s.contains(QChar(u'\r'));
+    return std::any_of(s.begin(), s.end(), [](QChar c) {
+        return (c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F;
+    });
 }
 
 QStringView trimmed(QStringView s)
@@ -121,20 +125,14 @@ void appendQuoted(QString &out, QStringView v)
         }
     }
     // Both kinds of quote inside: no pair can be added, and our reader keeps
-    // the value as it stands. Blanks at its start are lost; those at its end
-    // are kept by a NUL after them for the readers that stop there, ModINI's
-    // and Windows'. No value that ModINI hands out has blanks at its start.
+    // the value as it stands but for the blanks at its ends, which it trims.
+    // Those are dropped here, and what is left may want quotes of its own.
+    // No value that ModINI hands out has blanks at its start.
     if (!blankEnds) {
         out += v;
         return;
     }
-    qsizetype start = 0;
-    while (isBlank(v[start]))
-        ++start;
-    if (!isBlank(v.back()))
-        return appendQuoted(out, v.sliced(start));
-    out += v.sliced(start);
-    out += QChar(0);
+    appendQuoted(out, trimmed(v));
 }
 
 // Also ASCII, which Windows-1252 holds as it is.
@@ -435,16 +433,22 @@ void IniDocument::terminateLastLine()
         m_lines.back().eol = m_newline;
 }
 
-bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+bool IniDocument::canHold(const QString &section, const QString &key, const QString &value) const
 {
     const QStringView k = trimmed(key);
     const bool namesFit = !trimmed(section).isEmpty() && !section.contains(QChar(u']'))
-        && !k.isEmpty() && !k.contains(QChar(u'=')) && !k.startsWith(u'[') && !k.startsWith(u';');
+        && !k.isEmpty() && !k.contains(QChar(u'=')) && !k.startsWith(u'[') && !k.startsWith(u';')
+        && !hasControl(section) && !hasControl(key);
     const bool encodable = m_wide != Encoding::Ascii
         || (QStringView(section).isValidUtf16() && k.isValidUtf16()
             && QStringView(value).isValidUtf16());
-    if (!namesFit || !encodable || hasLineBreak(section) || hasLineBreak(key)
-        || hasLineBreak(value))
+    // One the file holds already may stay: setting it again writes nothing.
+    return namesFit && encodable && (!hasControl(value) || this->value(section, key) == value);
+}
+
+bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+{
+    if (!canHold(section, key, value))
         return false;
 
     qsizetype s = sectionIndex(section);
@@ -469,8 +473,8 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
         m_text += text(line).first(line.valueStart);
         appendQuoted(m_text, value);
         Line changed = lineFrom(start);
-        // A value that keeps its end blanks by a NUL reads back longer, and is
-        // the same when written again.
+        // A value with both kinds of quote reads back without the blanks at
+        // its ends, and written again is the same line.
         if (text(changed) == text(line)) {
             m_text.truncate(start);
             return true;

@@ -34,12 +34,14 @@ public:
     /// section's last key, or adds the section at the end. The value is quoted
     /// where the reader would otherwise change it, so value() gives it back as
     /// it was set; only one with both kinds of quote and blanks at its ends
-    /// comes back without those at its start and with a NUL after those at its
-    /// end. Setting the value already read changes nothing. False, with
-    /// nothing changed, for a name or value that would break the file's lines
-    /// (a line break, a "]" in the section, a key that is empty, holds "=" or
-    /// begins with "[" or ";") or that the file's encoding cannot hold (an
-    /// unpaired surrogate outside UTF-16).
+    /// comes back without those blanks. Setting the value already read changes
+    /// nothing. False, with nothing changed, for a name or value that would
+    /// break the file's lines (a "]" in the section, a key that is empty, holds
+    /// "=" or begins with "[" or ";"), that holds a control character no
+    /// editor shows (C0 but TAB, line breaks and NUL among them, and DEL;
+    /// such a value already in the file may be set again), or that the file's
+    /// encoding cannot hold (an unpaired surrogate outside UTF-16). No control
+    /// character but TAB is ever written.
     bool setValue(const QString &section, const QString &key, const QString &value);
 
     /// Removes every line of the key in the section (so that no later
@@ -74,6 +76,7 @@ private:
 
     QStringView text(const Line &line) const;
     QStringView valueOf(const Line &line) const;
+    bool canHold(const QString &section, const QString &key, const QString &value) const;
     void classify(Line &line) const;
     qsizetype sectionIndex(QStringView name) const;
     qsizetype sectionEnd(qsizetype section) const;
