@@ -86,7 +86,7 @@ private Q_SLOTS:
         m_path = velkora::pathFromNative(dir + "/Velkora.ini");
         QVERIFY(writeFile(content));
         QCOMPARE(loadEntries(), entries);
-        QVERIFY(ModeFile::SaveProgramTable(m_path, entries));
+        QVERIFY(ModeFile::SaveProgramTable(m_path, entries).ok());
         QCOMPARE(loadEntries(), entries);
         QVERIFY(::unlink(dir + "/Velkora.ini") == 0 && ::rmdir(dir) == 0); // names Qt cannot remove
     }
@@ -116,28 +116,42 @@ private Q_SLOTS:
         QFETCH(QByteArray, before);
         QFETCH(Entries, entries);
         QVERIFY(before.isNull() || writeFile(before));
-        QVERIFY(ModeFile::SaveProgramTable(m_path, entries));
+        QVERIFY(ModeFile::SaveProgramTable(m_path, entries).ok());
         QTEST(bytesOf(m_path), "after");
         QCOMPARE(loadEntries(), entries.mid(0, 31));
     }
 
-    // What cannot be read or replaced stays as it is, with one line on standard error.
+    // What cannot be read or replaced stays as it is, with one line on standard error and a
+    // message that names the file and says why in German.
     void refused()
     {
         const QString &path = m_path;
-        const auto expectLine = [](const char *line) {
+        const auto refuses = [&path](const Entries &entries, const char *line, const char *why) {
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(line));
+            const ModeFile::SaveResult result = ModeFile::SaveProgramTable(path, entries);
+            const QString message = ModeFile::saveFailureMessage(path, result);
+            return !result.ok() && message.startsWith("Die Liste konnte nicht gespeichert werden.")
+                && message.contains(path) && message.contains(why);
         };
         QVERIFY(QDir().mkdir(path));
-        expectLine("^cannot read the list from \".*Velkora.ini\": open: errno 21 ");
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^cannot read the list from \".*Velkora.ini\": "
+                                                "open: errno 21 "));
         QCOMPARE(loadEntries(), Entries());
-        expectLine("^cannot save the list to \".*Velkora.ini\": open: errno 21 ");
-        QVERIFY(!ModeFile::SaveProgramTable(path, {{"/a", "A", "5"}}) && QDir().rmdir(path));
+        QVERIFY(refuses({{"/a", "A", "5"}},
+                        "^cannot save the list to \".*Velkora.ini\": open: "
+                        "errno 21 ",
+                        "Ist ein Ordner")
+                && QDir().rmdir(path));
         QVERIFY(writeFile("[0]\nDATEI=/a\n", 0444));
-        expectLine("^cannot save the list to \".*Velkora.ini\": access: errno 13 ");
-        QVERIFY(!ModeFile::SaveProgramTable(path, {{"/b", "B", "5"}}));
-        expectLine("^cannot save the list to \".*Velkora.ini\": entry 2 holds a line break");
-        QVERIFY(!ModeFile::SaveProgramTable(path, {{"/a", "A", "5"}, {"/b", "B\nC", "5"}}));
+        QVERIFY(refuses({{"/b", "B", "5"}},
+                        "^cannot save the list to \".*Velkora.ini\": access: "
+                        "errno 13 ",
+                        "Zugriff verweigert"));
+        QVERIFY(refuses({{"/a", "A", "5"}, {"/b", "B\x1b[1mC", "5"}},
+                        "^cannot save the list to \".*Velkora.ini\": entry 2 holds a control "
+                        "character",
+                        "Eintrag 2 enthält ein Steuerzeichen"));
         QCOMPARE(bytesOf(path), "[0]\nDATEI=/a\n");
     }
 };
