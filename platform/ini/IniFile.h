@@ -114,21 +114,27 @@ struct IniIoStatus {
 /// Reads the file into document. A missing file gives an empty document; a
 /// file that cannot be read (no permission, not a regular file, larger than
 /// 64 MiB, a read error) gives the errno and an empty document.
-IniIoStatus readIniFile(const QString &path, IniDocument &document);
+[[nodiscard]] IniIoStatus readIniFile(const QString &path, IniDocument &document);
 
 /// Replaces the file with the document's bytes in one atomic step: a
-/// temporary file beside it, every write checked, fsync, rename, fsync of the
-/// folder. A symbolic link is written through to its target and stays; the
-/// mode, owner and group of the file are kept (an owner we may not give the
-/// file to is put on record). A file without a write bit in its mode, or that
-/// we may not write, is not replaced (EACCES). On failure the old file stays as
-/// it was and no temporary file is left; a folder that cannot be synced after
-/// the rename is put on record, the new file being in place. Leftovers of
-/// killed writes older than a minute are removed by the next write.
-IniIoStatus writeIniFile(const QString &path, const IniDocument &document);
+/// temporary file beside it (without a name until it is complete, where the
+/// file system has O_TMPFILE), every write checked, fsync, rename, fsync of
+/// the folder. A symbolic link is written through to its target and stays;
+/// the mode, owner and group of the file are kept. Where a new file could not
+/// keep them (the folder takes no new file, or the owner and group cannot be
+/// given to it), the file is written in place instead: room reserved first,
+/// every write checked, truncated, fsync, and on a failure the old bytes put
+/// back. A file without a write bit in its mode, or that we may not write, is
+/// not replaced (EACCES). On failure the old file stays as it was and no
+/// temporary file is left; a folder that cannot be synced after the rename is
+/// put on record, the new file being in place. A kill leaves a temporary file
+/// behind only between its linkat and the rename (between its creation and
+/// the rename where O_TMPFILE is missing); the next write removes such
+/// leftovers once they are a minute old.
+[[nodiscard]] IniIoStatus writeIniFile(const QString &path, const IniDocument &document);
 
 /// The same atomic replacement for any file's bytes; a new file gets the
 /// usual mode (umask applies).
-IniIoStatus replaceFile(const QString &path, const QByteArray &bytes);
+[[nodiscard]] IniIoStatus replaceFile(const QString &path, const QByteArray &bytes);
 
 } // namespace velkora
