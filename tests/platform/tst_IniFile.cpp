@@ -87,7 +87,6 @@ private Q_SLOTS:
         row("an escape sequence is refused", "0", "A", "\x1b[31mrot", "");
         row("DEL is refused", "0", "A", "a\x7f", "");
         row("a control character in a key is refused", "0", "B\x01", "1", "");
-        row("a control character in a section is refused", "1\x1f", "A", "1", "");
         row("a tab is written", "0", "A", "a\tb", "[0]\nA=a\tb\nE=\x1b\n");
         row("one already in the file may be set again", "0", "E", "\x1b", Before);
         row("both kinds of quote: blanks at the ends dropped, no NUL", "0", "A", " 'a\" \t",
