@@ -35,6 +35,8 @@ public:
     void drain(int ms);
 
 private:
+    void scopeAnswered(const QByteArray &unit, qint64 pid, const sd_bus_error *error);
+
     BusConnection m_bus;
     bool m_noSystemd = false; // nobody answers for systemd on this bus, or it cannot start
 };
