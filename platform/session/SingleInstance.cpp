@@ -2,6 +2,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/NativePath.h"
+#include "platform/core/XdgFolders.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -91,7 +92,7 @@ bool isOwnFolder(const QString &path, bool closed, bool followLink = false)
 // reached through a link (/home -> /var/home); below it nothing may.
 QString privateCacheFolder()
 {
-    const QString home = QDir::cleanPath(QDir::homePath());
+    const QString home = QDir::cleanPath(homeFolder());
     const QString below = home.endsWith(QLatin1Char('/')) ? home : home + QLatin1Char('/');
     QString base = QDir::cleanPath(qEnvironmentVariable("XDG_CACHE_HOME"));
     if (!QDir::isAbsolutePath(base) || !base.startsWith(below))

@@ -15,9 +15,10 @@ namespace velkora {
 
 /// The folder for the lock and the socket: $XDG_RUNTIME_DIR when it is a
 /// private folder of ours (a real folder, owned by us, mode 0700), else
-/// "velkora" in $XDG_CACHE_HOME or ~/.cache, created 0700 where missing, with
-/// every folder from the home folder down owned by us, no symbolic link and
-/// writable by no one else. Empty when neither can be had.
+/// "velkora" in $XDG_CACHE_HOME or ~/.cache (the home folder from the passwd
+/// entry when HOME is unset), created 0700 where missing, with every folder
+/// from the home folder down owned by us, no symbolic link and writable by no
+/// one else. Empty when neither can be had.
 QString privateRuntimeFolder();
 
 class SingleInstance : public QObject {
