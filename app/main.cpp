@@ -1,3 +1,4 @@
+#include "app/BuiltinIconStyle.h"
 #include "app/DesktopRuntime.h"
 #include "app/DestroyedWindowFilter.h"
 #include "app/Startup.h"
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
     static char *qtArgv[] = {argv[0], nullptr};
 
     QApplication app(qtArgc, qtArgv);
+    QApplication::setStyle(new velkora::BuiltinIconStyle);
     QApplication::setApplicationName(QStringLiteral("Velkora"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(VELKORA_VERSION_MAJOR)

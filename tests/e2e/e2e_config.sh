@@ -13,6 +13,8 @@ launch /config
 wid=$(timeout 30 xdotool search --sync --name '^Velkora$' | head -n 1)
 check "the window appears with the caption Velkora" test -n "$wid" || finish
 xdotool sleep 0.5 windowfocus "$wid" 2>/dev/null
+# Its icons were drawn at build time: shown, it has loaded no image format plugin nor the SVG library.
+check "the window is drawn without an image plugin or QtSvg" unmapped 'imageformats|libQt6Svg'
 eval "$(xdotool getwindowgeometry --shell "$wid")"
 menu=$((HEIGHT - 302)) # the client area is 302 px high; above it is the menu bar
 
