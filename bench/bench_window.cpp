@@ -1,13 +1,17 @@
 // Start-up against the toolkit's floor: the time from exec to the first image
 // sent to the X server, for the countdown and for the configuration window,
 // each against a bare QWidget of the same size (bare_window) in interleaved
-// pairs under one private Xvfb; then the countdown's peak resident set.
+// rounds under one private Xvfb; then the countdown's peak resident set.
 // Prints figures only.
 //
-//   bench_window [Velkora executable] [pairs, at least 15]
+//   bench_window [Velkora executable] [rounds, at least 15]
 //
 // The first image is noted by first_image.so (LD_PRELOAD) in the child, on
-// the clock the parent read just before posix_spawn.
+// the clock the parent read just before posix_spawn. The countdown is also
+// held against the bare window showing its two text lines: the floor of any
+// window with text, which has to read the fonts first. Last come the
+// instructions until the first image, which load on the machine does not
+// move (callgrind, where valgrind is installed).
 
 #include <QCoreApplication>
 #include <QDir>
@@ -159,56 +163,78 @@ double median(std::vector<double> values)
 struct Tools {
     QString bare;
     QString preload;
+    QString scratch;
 };
 
-QStringList bareOfSize(const Tools &tools, const QByteArray &size)
+// The bare window of the given size ("width height"); extra arguments add to it.
+QStringList bareOfSize(const Tools &tools, const QByteArray &size, const QStringList &extra = {})
 {
     const QList<QByteArray> wh = size.split(' ');
-    return {tools.bare, QString::fromLatin1(wh.value(0)), QString::fromLatin1(wh.value(1))};
+    return QStringList {tools.bare, QString::fromLatin1(wh.value(0)),
+                        QString::fromLatin1(wh.value(1))}
+    + extra;
 }
 
-// Figures of one kind from the pairs: the program's and the bare window's.
-struct Series {
-    std::vector<double> ours, floor, ratios;
-    void add(double program, double bare)
-    {
-        ours.push_back(program);
-        floor.push_back(bare);
-        ratios.push_back(program / bare);
-    }
-    void print(const char *what) const
-    {
-        std::printf("  %-28s bare %7.1f ms  Velkora %7.1f ms  ratio %.3f (median of ratios %.3f)\n",
-                    what, median(floor), median(ours), median(ours) / median(floor),
-                    median(ratios));
-    }
+struct Reference {
+    const char *name;
+    QStringList argv;
+    std::vector<double> ms = {}, cpuMs = {}, ratios = {}, cpuRatios = {};
 };
 
-// Interleaved pairs, the order turned each time; a first pair warms the caches.
-void compare(const char *what, const QStringList &program, const Tools &tools, int pairs)
+void printRounds(const char *what, const QByteArray &size, const std::vector<Shown> &ours,
+                 const std::vector<Reference> &references)
 {
-    const std::optional<Shown> warm = run(program, tools.preload);
-    if (!warm) {
-        std::printf("%s: no image within %d ms\n", what, ShowTimeoutMs);
-        return;
+    std::vector<double> ms, cpuMs;
+    for (const Shown &shown : ours) {
+        ms.push_back(shown.ms);
+        cpuMs.push_back(shown.cpuMs);
     }
-    const QStringList bare = bareOfSize(tools, warm->size);
-    static_cast<void>(run(bare, tools.preload)); // warms the caches; not counted
-    Series wall, cpu;
-    for (int i = 0; i < pairs; ++i) {
-        const bool bareFirst = i % 2 == 0;
-        const std::optional<Shown> a = run(bareFirst ? bare : program, tools.preload);
-        const std::optional<Shown> b = run(bareFirst ? program : bare, tools.preload);
-        if (!a || !b)
+    std::printf("%s, %s pixels, %zu rounds: exec to the first image (CPU time until then)\n", what,
+                QByteArray(size).replace(' ', 'x').constData(), ours.size());
+    std::printf("  %-37s %7.1f ms (%5.1f ms)\n", "Velkora", median(ms), median(cpuMs));
+    for (const Reference &r : references)
+        std::printf("  %-37s %7.1f ms (%5.1f ms)  ratio %.3f (%.3f), median of ratios %.3f "
+                    "(%.3f)\n",
+                    r.name, median(r.ms), median(r.cpuMs), median(ms) / median(r.ms),
+                    median(cpuMs) / median(r.cpuMs), median(r.ratios), median(r.cpuRatios));
+}
+
+// The program against each reference in rounds, the order turned each time;
+// a first round warms the caches.
+void compare(const char *what, const QStringList &program, std::vector<Reference> references,
+             const Tools &tools, int rounds)
+{
+    std::vector<const QStringList *> order {&program};
+    for (const Reference &r : references)
+        order.push_back(&r.argv);
+    std::vector<Shown> ours;
+    for (int round = -1; round < rounds; ++round) {
+        std::vector<std::optional<Shown>> shown(order.size());
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            const std::size_t which = (k + std::size_t(round + 1)) % order.size();
+            shown[which] = run(*order[which], tools.preload);
+        }
+        if (round < 0 || !std::all_of(shown.begin(), shown.end(), [](const auto &s) { return s; }))
             continue;
-        const Shown &ours = bareFirst ? *b : *a, &floor = bareFirst ? *a : *b;
-        wall.add(ours.ms, floor.ms);
-        cpu.add(ours.cpuMs, floor.cpuMs);
+        ours.push_back(*shown[0]);
+        for (std::size_t k = 0; k < references.size(); ++k) {
+            Reference &r = references[k];
+            r.ms.push_back(shown[k + 1]->ms);
+            r.cpuMs.push_back(shown[k + 1]->cpuMs);
+            r.ratios.push_back(shown[0]->ms / shown[k + 1]->ms);
+            r.cpuRatios.push_back(shown[0]->cpuMs / shown[k + 1]->cpuMs);
+        }
     }
-    std::printf("%s, %s pixels, %zu pairs:\n", what,
-                QByteArray(warm->size).replace(' ', 'x').constData(), wall.ratios.size());
-    wall.print("exec to the first image");
-    cpu.print("CPU time until then");
+    printRounds(what, ours.empty() ? QByteArray() : ours.front().size, ours, references);
+}
+
+// The size of the program's first image ("width height"), empty when none came.
+QByteArray imageSize(const QStringList &program, const Tools &tools, const char *what)
+{
+    const std::optional<Shown> shown = run(program, tools.preload);
+    if (!shown)
+        std::printf("%s: no image within %d ms\n", what, ShowTimeoutMs);
+    return shown ? shown->size : QByteArray();
 }
 
 void peakRss(const QStringList &program, const Tools &tools, int runs)
@@ -224,8 +250,47 @@ void peakRss(const QStringList &program, const Tools &tools, int runs)
             floor.push_back(double(b->peakKiB) / 1024);
     }
     std::printf("countdown, peak resident set after two ticks, median of %zu runs:\n"
-                "  bare %.1f MiB  Velkora %.1f MiB\n",
-                ours.size(), median(floor), median(ours));
+                "  %-37s %7.1f MiB\n  %-37s %7.1f MiB\n",
+                ours.size(), "Velkora", median(ours), "bare QWidget", median(floor));
+}
+
+// Instructions until the first image, counted by callgrind: a figure that
+// load on the machine does not move. 0 when valgrind is missing.
+double instructions(const QStringList &argv, const Tools &tools)
+{
+    const QString valgrind = QStandardPaths::findExecutable(QStringLiteral("valgrind"));
+    if (valgrind.isEmpty())
+        return 0;
+    const QString out = tools.scratch + QStringLiteral("/callgrind.out");
+    QFile::remove(out);
+    const std::vector<std::string> extra {
+        "LD_PRELOAD=" + QFile::encodeName(tools.preload).toStdString(),
+        "FIRST_IMAGE_FD=" + std::to_string(ImageFd), "FIRST_IMAGE_EXIT=1"};
+    Child child = spawn(QStringList {valgrind, QStringLiteral("--tool=callgrind"),
+                                     QStringLiteral("--callgrind-out-file=") + out}
+                            + argv,
+                        extra, ImageFd);
+    const bool shown = !readLine(child.readFd, 120000).isEmpty();
+    int status = 0;
+    ::close(child.readFd);
+    ::waitpid(child.pid, &status, 0);
+    QFile file(out);
+    if (!shown || !file.open(QIODevice::ReadOnly))
+        return 0;
+    for (QByteArray line = file.readLine(); !line.isEmpty(); line = file.readLine()) {
+        if (line.startsWith("summary:") || line.startsWith("totals:"))
+            return line.split(' ').value(1).trimmed().toDouble();
+    }
+    return 0;
+}
+
+void printInstructions(const char *what, const QStringList &program, const QStringList &bare,
+                       const Tools &tools)
+{
+    const double ours = instructions(program, tools), floor = instructions(bare, tools);
+    if (ours > 0 && floor > 0)
+        std::printf("  %-22s Velkora %6.1f M, bare QWidget %6.1f M: ratio %.3f\n", what, ours / 1e6,
+                    floor / 1e6, ours / floor);
 }
 
 // A private Xvfb; its display name, or empty. Ended by the caller.
@@ -273,9 +338,9 @@ int main(int argc, char *argv[])
     const QDir here(QCoreApplication::applicationDirPath());
     const QStringList args = QCoreApplication::arguments();
     const QString exe = args.size() > 1 ? args[1] : here.filePath(QStringLiteral("../Velkora"));
-    const int pairs = std::max(15, args.size() > 2 ? args[2].toInt() : 21);
-    const Tools tools {here.filePath(QStringLiteral("bare_window")),
-                       here.filePath(QStringLiteral("first_image.so"))};
+    const int rounds = std::max(15, args.size() > 2 ? args[2].toInt() : 21);
+    Tools tools {here.filePath(QStringLiteral("bare_window")),
+                 here.filePath(QStringLiteral("first_image.so")), QString()};
     for (const QString &needed : {exe, tools.bare, tools.preload}) {
         if (!QFile::exists(needed)) {
             std::printf("%s not found: build it first\n", qPrintable(needed));
@@ -296,9 +361,25 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QString velkora = scratch.filePath(QStringLiteral("app/Velkora"));
-    compare("countdown", {velkora}, tools, pairs);
-    compare("configuration window", {velkora, QStringLiteral("/config")}, tools, pairs);
-    peakRss({velkora}, tools, 5);
+    tools.scratch = scratch.path();
+    const QStringList countdown {velkora}, config {velkora, QStringLiteral("/config")};
+    const QByteArray countdownSize = imageSize(countdown, tools, "countdown");
+    const QByteArray configSize = imageSize(config, tools, "configuration window");
+    if (countdownSize.isEmpty() || configSize.isEmpty()) {
+        end(server);
+        return 1;
+    }
+    compare("countdown", countdown,
+            {{.name = "bare QWidget", .argv = bareOfSize(tools, countdownSize)},
+             {.name = "bare QWidget with the two text lines",
+              .argv = bareOfSize(tools, countdownSize, {QStringLiteral("--text")})}},
+            tools, rounds);
+    compare("configuration window", config,
+            {{.name = "bare QWidget", .argv = bareOfSize(tools, configSize)}}, tools, rounds);
+    peakRss(countdown, tools, 5);
+    std::printf("instructions until the first image (callgrind):\n");
+    printInstructions("countdown", countdown, bareOfSize(tools, countdownSize), tools);
+    printInstructions("configuration window", config, bareOfSize(tools, configSize), tools);
     end(server);
     return 0;
 }
