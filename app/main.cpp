@@ -1,11 +1,11 @@
 #include "app/BuiltinIconStyle.h"
+#include "app/DeferredAppIcon.h"
 #include "app/DesktopRuntime.h"
 #include "app/DestroyedWindowFilter.h"
 #include "app/Startup.h"
 #include "platform/session/AppInfo.h"
 #include "platform/session/SingleInstance.h"
 #include "platform/start/ProcessStart.h"
-#include "resources/Resources.h"
 #include "ui/config/frmConfig.h"
 
 #include <QApplication>
@@ -39,7 +39,7 @@ int main(int argc, char *argv[])
                                             .arg(VELKORA_VERSION_MAJOR)
                                             .arg(VELKORA_VERSION_MINOR)
                                             .arg(VELKORA_VERSION_PATCH));
-    QApplication::setWindowIcon(velkora::appIcon());
+    velkora::setAppIconAfterFirstPaint();
     // The Wayland app id. On X11 the desktop entry's StartupWMClass names the
     // window class instead, which Qt takes from the application name.
     QGuiApplication::setDesktopFileName(velkora::appId());
