@@ -1,10 +1,11 @@
+#include "app/BuiltinIconStyle.h"
+#include "app/DeferredAppIcon.h"
 #include "app/DesktopRuntime.h"
 #include "app/DestroyedWindowFilter.h"
 #include "app/Startup.h"
 #include "platform/session/AppInfo.h"
 #include "platform/session/SingleInstance.h"
 #include "platform/start/ProcessStart.h"
-#include "resources/Resources.h"
 #include "ui/config/frmConfig.h"
 
 #include <QApplication>
@@ -32,12 +33,13 @@ int main(int argc, char *argv[])
     static char *qtArgv[] = {argv[0], nullptr};
 
     QApplication app(qtArgc, qtArgv);
+    QApplication::setStyle(new velkora::BuiltinIconStyle);
     QApplication::setApplicationName(QStringLiteral("Velkora"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(VELKORA_VERSION_MAJOR)
                                             .arg(VELKORA_VERSION_MINOR)
                                             .arg(VELKORA_VERSION_PATCH));
-    QApplication::setWindowIcon(velkora::appIcon());
+    velkora::setAppIconAfterFirstPaint();
     // The Wayland app id. On X11 the desktop entry's StartupWMClass names the
     // window class instead, which Qt takes from the application name.
     QGuiApplication::setDesktopFileName(velkora::appId());

@@ -60,7 +60,7 @@ void load()
 
 void save(int round)
 {
-    if (!ModeFile::SaveProgramTable(listFile, listLines(round)))
+    if (!ModeFile::SaveProgramTable(listFile, listLines(round)).ok())
         qFatal("save failed");
 }
 

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLocalServer>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -23,7 +22,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <vector>
+
+#include <sys/socket.h>
+#include <sys/un.h>
 
 namespace {
 
@@ -159,11 +162,16 @@ int main(int argc, char **argv)
            measure(starter, entry, std::min(starts, 50), &childMain));
     report("start(.desktop, no bus): child's main reached", childMain);
 
-    // A bus that accepts the connection and never says a word.
-    QLocalServer mute;
-    if (!mute.listen(dir.filePath(QStringLiteral("bus"))))
+    // A bus that takes the connection and never says a word: the kernel
+    // queues it, and nobody ever reads it.
+    const QByteArray bus = QFile::encodeName(dir.filePath(QStringLiteral("bus")));
+    sockaddr_un address {AF_UNIX, {}};
+    std::strncpy(address.sun_path, bus.constData(), sizeof address.sun_path - 1);
+    const int mute = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::bind(mute, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::listen(mute, SOMAXCONN) != 0)
         return 1;
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(mute.fullServerName()));
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus);
     velkora::ProcessStarter muted;
     childMain.clear();
     report("mute bus, start(probe): caller blocked",

@@ -2,6 +2,7 @@
 
 #include "config/ModINI.h"
 #include "config/WholeNumber.h"
+#include "platform/core/ErrnoText.h"
 #include "platform/core/Log.h"
 #include "platform/core/NativePath.h"
 #include "platform/core/XdgFolders.h"
@@ -103,32 +104,46 @@ bool SaveProgramTable(IniDocument &file, const QList<ListEntry> &entries, qsizet
     return true;
 }
 
-bool SaveProgramTable(const QString &IniFilePath, const QList<ListEntry> &entries)
+SaveResult SaveProgramTable(const QString &IniFilePath, const QList<ListEntry> &entries)
 {
     const QString &path = IniFilePath;
     IniDocument file;
-    qsizetype refused = -1;
-    auto status = velkora::readIniFile(path, file);
+    SaveResult result;
+    result.io = velkora::readIniFile(path, file);
     // Whatever cannot be stored refuses the whole save: the file then holds
     // the whole old list rather than part of the new one.
-    if (status.ok() && !SaveProgramTable(file, entries, &refused)) {
+    if (result.io.ok() && !SaveProgramTable(file, entries, &result.refusedEntry)) {
         qCWarning(velkora::lcConfig,
-                  "cannot save the list to \"%s\": entry %lld holds a line break or a character "
+                  "cannot save the list to \"%s\": entry %lld holds a control character or one "
                   "the file cannot hold; the file is left as it was",
-                  velkora::pathToNative(path).constData(), static_cast<long long>(refused + 1));
-        return false;
+                  velkora::pathToNative(path).constData(),
+                  static_cast<long long>(result.refusedEntry + 1));
+        return result;
     }
-    if (status.ok() && file.isModified()) {
+    if (result.io.ok() && file.isModified()) {
         // The list in ~/.config/velkora gets its folder at the first save,
         // never by merely reading.
         int error = 0;
-        status = velkora::makeFolderFor(path, &error) ? velkora::writeIniFile(path, file)
-                                                      : velkora::IniIoStatus {error, "mkdir"};
+        result.io = velkora::makeFolderFor(path, &error) ? velkora::writeIniFile(path, file)
+                                                         : velkora::IniIoStatus {error, "mkdir"};
     }
-    if (!status.ok())
+    if (!result.io.ok())
         qCWarning(velkora::lcConfig, "cannot save the list to \"%s\": %s",
-                  velkora::pathToNative(path).constData(), qUtf8Printable(status.toString()));
-    return status.ok();
+                  velkora::pathToNative(path).constData(), qUtf8Printable(result.io.toString()));
+    return result;
+}
+
+QString saveFailureMessage(const QString &IniFilePath, const SaveResult &result)
+{
+    if (result.ok())
+        return {};
+    const QString why = result.io.ok()
+        ? QStringLiteral("Eintrag %1 enthält ein Steuerzeichen (etwa einen Zeilenumbruch) oder "
+                         "ein Zeichen, das die Datei nicht aufnehmen kann.")
+              .arg(result.refusedEntry + 1)
+        : velkora::errnoDescription(result.io.error) + u'.';
+    return QStringLiteral("Die Liste konnte nicht gespeichert werden.\n\n%1\n\n%2")
+        .arg(IniFilePath, why);
 }
 
 QList<ListEntry> ProgramListEntries(const ProgramList &list)

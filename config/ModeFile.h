@@ -31,19 +31,34 @@ struct ListEntry {
 /// Sections "0" to "30" of the document; EntryCount counts the filled slots.
 [[nodiscard]] velkora::ProgramList LoadProgramTable(const velkora::IniDocument &file);
 
-/// Writes the entries to the list file in one atomic replacement of the file,
-/// keeping everything in it that is not the list; a file that holds the list
-/// already is left alone. False, with one line on standard error and the file
-/// as it was, when it cannot be read or replaced or an entry cannot be stored
-/// in it.
-[[nodiscard]] bool SaveProgramTable(const QString &IniFilePath, const QList<ListEntry> &entries);
+/// What became of a save: the errno and step of the file's read or
+/// replacement that failed, or the entry the file cannot hold.
+struct SaveResult {
+    velkora::IniIoStatus io; // the file's read, folder or replacement
+    qsizetype refusedEntry = -1; // index of the entry that cannot be stored, or -1
+
+    bool ok() const { return io.ok() && refusedEntry < 0; }
+};
+
+/// Writes the entries to the list file in one atomic replacement of the file
+/// (in place where only that keeps the file's owner or the folder takes no
+/// new file), keeping everything in it that is not the list; a file that
+/// holds the list already is left alone. On failure, the file as it was and
+/// one line on standard error; the result says why.
+[[nodiscard]] SaveResult SaveProgramTable(const QString &IniFilePath,
+                                          const QList<ListEntry> &entries);
+
+/// The German text for the message box of a failed save: that the list could
+/// not be saved, the file, and why. Empty for a save that succeeded.
+QString saveFailureMessage(const QString &IniFilePath, const SaveResult &result);
 
 /// The entries, in list order, into sections "0" on, every field written even
 /// when empty; the keys of an entry's switch and conditions only where it has
 /// them, and removed where it has not, so that none stays behind on another
 /// entry's section. Then the sections after the last entry up to "30" are
-/// cleared. False when a field cannot be stored (a line break); refused then
-/// holds the entry's index and the document must not be written.
+/// cleared. False when a field cannot be stored (a line break or another
+/// control character); refused then holds the entry's index and the document
+/// must not be written.
 [[nodiscard]] bool SaveProgramTable(velkora::IniDocument &file, const QList<ListEntry> &entries,
                                     qsizetype *refused = nullptr);
 

@@ -1,5 +1,6 @@
 #include "platform/ini/IniFile.h"
 
+#include "platform/core/FileDescriptor.h"
 #include "platform/core/Log.h"
 #include "platform/core/NativePath.h"
 
@@ -14,9 +15,11 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#include <utility>
 
 namespace velkora {
 
@@ -47,9 +50,13 @@ bool isQuote(QChar c)
     return c == u'"' || c == u'\'';
 }
 
-bool hasLineBreak(QStringView s)
+// C0 controls but TAB, and DEL: no editor shows them, and among them are the
+// line breaks and the NUL that would change what the file says.
+bool hasControl(QStringView s)
 {
-    return s.contains(QChar(u'\n')) || s.contains(QChar(u'\r'));
+    return std::any_of(s.begin(), s.end(), [](QChar c) {
+        return (c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F;
+    });
 }
 
 QStringView trimmed(QStringView s)
@@ -121,20 +128,14 @@ void appendQuoted(QString &out, QStringView v)
         }
     }
     // Both kinds of quote inside: no pair can be added, and our reader keeps
-    // the value as it stands. Blanks at its start are lost; those at its end
-    // are kept by a NUL after them for the readers that stop there, ModINI's
-    // and Windows'. No value that ModINI hands out has blanks at its start.
+    // the value as it stands but for the blanks at its ends, which it trims.
+    // Those are dropped here, and what is left may want quotes of its own.
+    // No value that ModINI hands out has blanks at its start.
     if (!blankEnds) {
         out += v;
         return;
     }
-    qsizetype start = 0;
-    while (isBlank(v[start]))
-        ++start;
-    if (!isBlank(v.back()))
-        return appendQuoted(out, v.sliced(start));
-    out += v.sliced(start);
-    out += QChar(0);
+    appendQuoted(out, trimmed(v));
 }
 
 // Also ASCII, which Windows-1252 holds as it is.
@@ -435,16 +436,22 @@ void IniDocument::terminateLastLine()
         m_lines.back().eol = m_newline;
 }
 
-bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+bool IniDocument::canHold(const QString &section, const QString &key, const QString &value) const
 {
     const QStringView k = trimmed(key);
     const bool namesFit = !trimmed(section).isEmpty() && !section.contains(QChar(u']'))
-        && !k.isEmpty() && !k.contains(QChar(u'=')) && !k.startsWith(u'[') && !k.startsWith(u';');
+        && !k.isEmpty() && !k.contains(QChar(u'=')) && !k.startsWith(u'[') && !k.startsWith(u';')
+        && !hasControl(section) && !hasControl(key);
     const bool encodable = m_wide != Encoding::Ascii
         || (QStringView(section).isValidUtf16() && k.isValidUtf16()
             && QStringView(value).isValidUtf16());
-    if (!namesFit || !encodable || hasLineBreak(section) || hasLineBreak(key)
-        || hasLineBreak(value))
+    // One the file holds already may stay: setting it again writes nothing.
+    return namesFit && encodable && (!hasControl(value) || this->value(section, key) == value);
+}
+
+bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+{
+    if (!canHold(section, key, value))
         return false;
 
     qsizetype s = sectionIndex(section);
@@ -469,8 +476,8 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
         m_text += text(line).first(line.valueStart);
         appendQuoted(m_text, value);
         Line changed = lineFrom(start);
-        // A value that keeps its end blanks by a NUL reads back longer, and is
-        // the same when written again.
+        // A value with both kinds of quote reads back without the blanks at
+        // its ends, and written again is the same line.
         if (text(changed) == text(line)) {
             m_text.truncate(start);
             return true;
@@ -582,24 +589,6 @@ QString IniIoStatus::toString() const
 
 namespace {
 
-class Fd {
-public:
-    explicit Fd(int fd)
-        : m_fd(fd)
-    { }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 IniIoStatus failure(const char *step, int error = errno)
 {
     return {error, step};
@@ -625,6 +614,38 @@ QByteArray writeTarget(const QByteArray &path, struct stat *st, bool *exists)
         const qsizetype slash = p.lastIndexOf('/');
         p = link.startsWith('/') || slash < 0 ? link : p.first(slash + 1) + link;
     }
+    return {};
+}
+
+// What a write replaces, and where its temporary file goes.
+struct Target {
+    QByteArray path; // the file itself, links followed
+    QByteArray dir; // its folder with the final "/", empty for the current one
+    QByteArray prefix; // the names of its temporary files start so
+    struct stat old = {};
+    bool exists = false;
+
+    const char *folder() const { return dir.isEmpty() ? "." : dir.constData(); }
+};
+
+IniIoStatus findTarget(const QByteArray &path, Target *target)
+{
+    const struct stat &old = target->old;
+    target->path = writeTarget(path, &target->old, &target->exists);
+    if (target->path.isEmpty())
+        return failure("readlink", ELOOP);
+    if (target->exists && !S_ISREG(old.st_mode))
+        return failure("stat", S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    // Root may write anything, but a file without a write bit is meant to stay.
+    if (target->exists && (old.st_mode & 0222) == 0)
+        return failure("access", EACCES);
+    if (target->exists && ::faccessat(AT_FDCWD, target->path.constData(), W_OK, AT_EACCESS) != 0)
+        return failure("access");
+    const qsizetype slash = target->path.lastIndexOf('/');
+    const QByteArrayView name = QByteArrayView(target->path).sliced(slash + 1);
+    target->dir = target->path.first(slash + 1);
+    target->prefix
+        = '.' + name.first(std::min<qsizetype>(200, name.size())).toByteArray() + ".tmp-";
     return {};
 }
 
@@ -654,22 +675,194 @@ bool syncFd(int fd)
     return r == 0;
 }
 
+// Reads from fd to its end; false with errno set on a read error, or with
+// EFBIG for more than the largest file taken. sizeHint is what fstat said.
+bool readAll(int fd, qint64 sizeHint, QByteArray *bytes)
+{
+    bytes->resize(qsizetype(std::min(sizeHint, MaxFileSize)) + 1);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes->size()) {
+            if (bytes->size() > MaxFileSize) {
+                errno = EFBIG;
+                return false;
+            }
+            bytes->resize(bytes->size() + 4096);
+        }
+        const ssize_t n = ::read(fd, bytes->data() + filled, size_t(bytes->size() - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    bytes->truncate(filled);
+    return true;
+}
+
 // A write killed between creating its temporary file and the rename leaves
 // that file behind. The age spares a write that runs at this moment.
-void removeLeftovers(const QByteArray &dir, const QByteArray &prefix)
+void removeLeftovers(const Target &target)
 {
-    DIR *d = ::opendir(dir.isEmpty() ? "." : dir.constData());
+    DIR *d = ::opendir(target.folder());
     if (!d)
         return;
     const time_t limit = ::time(nullptr) - LeftoverSeconds;
     while (const dirent *entry = ::readdir(d)) {
         struct stat st;
-        if (QByteArrayView(entry->d_name).startsWith(prefix)
+        if (QByteArrayView(entry->d_name).startsWith(target.prefix)
             && ::fstatat(::dirfd(d), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
             && S_ISREG(st.st_mode) && st.st_mtime < limit)
             ::unlinkat(::dirfd(d), entry->d_name, 0);
     }
     ::closedir(d);
+}
+
+// The new content's file until it takes the target's place. Where the file
+// system allows it, it has no name until it is complete (O_TMPFILE, then
+// linkat), so that a kill before leaves nothing; else it is created under a
+// hidden name beside the target. Whatever has not been renamed into place is
+// removed when it goes.
+class Temporary {
+public:
+    Temporary() = default;
+    Temporary(const Temporary &) = delete;
+    Temporary &operator=(const Temporary &) = delete;
+    ~Temporary() { discard(); }
+
+    int fd() const { return m_fd; }
+
+    IniIoStatus create(const Target &target)
+    {
+        // A new file gets the usual mode (umask applies); a replaced one gets
+        // its old mode later, and is private until then. linkat needs
+        // /proc/self/fd: without it, unnamed files cannot be given a name.
+        const mode_t mode = target.exists ? 0600 : 0666;
+        if (::access("/proc/self/fd", X_OK) == 0) {
+            m_fd = ::open(target.folder(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            // Older kernels and some file systems have no unnamed files.
+            if (m_fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+                return m_fd >= 0 ? IniIoStatus() : failure("create");
+        }
+        return named(
+            target,
+            [&](const QByteArray &name) {
+                m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                              mode);
+                return m_fd >= 0;
+            },
+            "create");
+    }
+
+    // Gives an unnamed file its name; a named one has it already.
+    IniIoStatus link(const Target &target)
+    {
+        if (!m_name.isEmpty())
+            return {};
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+        return named(
+            target,
+            [&](const QByteArray &name) {
+                return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(),
+                                AT_SYMLINK_FOLLOW)
+                    == 0;
+            },
+            "linkat");
+    }
+
+    IniIoStatus rename(const Target &target)
+    {
+        if (::rename(m_name.constData(), target.path.constData()) != 0)
+            return failure("rename");
+        m_name.clear();
+        return {};
+    }
+
+    void discard()
+    {
+        if (m_fd >= 0)
+            ::close(std::exchange(m_fd, -1));
+        if (!m_name.isEmpty())
+            ::unlink(std::exchange(m_name, {}).constData());
+    }
+
+private:
+    // Tries fresh random names until make takes one.
+    template<typename Make> IniIoStatus named(const Target &target, Make make, const char *step)
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray name = target.dir + target.prefix
+                + QByteArray::number(QRandomGenerator::global()->bounded(36 * 36 * 36 * 36), 36);
+            if (make(name)) {
+                m_name = name;
+                return {};
+            }
+            if (errno != EEXIST)
+                return failure(step);
+        }
+        return failure(step, EEXIST);
+    }
+
+    int m_fd = -1;
+    QByteArray m_name;
+};
+
+// Puts the old content back after a failed write in place.
+void restore(int fd, const Target &target, const QByteArray &old)
+{
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !writeAll(fd, old.constData(), size_t(old.size()))
+        || ::ftruncate(fd, old.size()) != 0 || !syncFd(fd))
+        qCWarning(lcConfig, "cannot put back the old content of \"%s\": errno %d",
+                  target.path.constData(), errno);
+}
+
+// The file where it stands, for when a replacement could not keep it as it
+// is: its inode, and with it owner, group, mode and hard links, stays. Room
+// for the new content is reserved first (FALLOC_FL_KEEP_SIZE: posix_fallocate
+// would grow the file with NULs), so that a full disk stops the save before
+// the first byte changes; should a write fail all the same, the old bytes go
+// back. Only a kill between the write and the truncation leaves a mixed file.
+IniIoStatus writeInPlace(const Target &target, const QByteArray &bytes, const char *why)
+{
+    const FileDescriptor fd(
+        ::open(target.path.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
+    struct stat st;
+    QByteArray old;
+    if (fd.get() < 0)
+        return failure("open");
+    if (::fstat(fd.get(), &st) != 0)
+        return failure("fstat");
+    if (!S_ISREG(st.st_mode) || st.st_ino != target.old.st_ino || st.st_dev != target.old.st_dev)
+        return failure("open", EAGAIN); // replaced meanwhile
+    if (!readAll(fd.get(), st.st_size, &old))
+        return failure("read");
+    if (!bytes.isEmpty() && ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, bytes.size()) != 0
+        && errno != EOPNOTSUPP && errno != ENOSYS)
+        return failure("fallocate");
+    qCInfo(lcConfig, "writing \"%s\" in place: %s", target.path.constData(), why);
+    IniIoStatus status;
+    if (::lseek(fd.get(), 0, SEEK_SET) != 0
+        || !writeAll(fd.get(), bytes.constData(), size_t(bytes.size())))
+        status = failure("write");
+    else if (::ftruncate(fd.get(), bytes.size()) != 0)
+        status = failure("ftruncate");
+    else if (!syncFd(fd.get()))
+        status = failure("fsync");
+    if (!status.ok())
+        restore(fd.get(), target, old);
+    return status;
+}
+
+// The new file is in place; a folder that cannot be synced leaves it there,
+// only less sure to survive a power cut.
+void syncFolder(const Target &target)
+{
+    const FileDescriptor folder(::open(target.folder(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0 || (!syncFd(folder.get()) && errno != EINVAL))
+        qCWarning(lcConfig, "cannot sync the folder of \"%s\": errno %d", target.path.constData(),
+                  errno);
 }
 
 } // namespace
@@ -678,7 +871,8 @@ IniIoStatus readIniFile(const QString &path, IniDocument &document)
 {
     document = IniDocument();
     // O_NONBLOCK keeps a FIFO put in place of the file from blocking the open.
-    Fd fd(::open(pathToNative(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const FileDescriptor fd(
+        ::open(pathToNative(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0)
         return errno == ENOENT ? IniIoStatus() : failure("open");
     struct stat st;
@@ -688,24 +882,9 @@ IniIoStatus readIniFile(const QString &path, IniDocument &document)
         return failure("open", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     if (st.st_size > MaxFileSize)
         return failure("read", EFBIG);
-    QByteArray bytes(qsizetype(st.st_size) + 1, Qt::Uninitialized);
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (bytes.size() > MaxFileSize)
-                return failure("read", EFBIG);
-            bytes.resize(bytes.size() + 4096);
-        }
-        const ssize_t n = ::read(fd.get(), bytes.data() + filled, size_t(bytes.size() - filled));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return failure("read");
-        if (n == 0)
-            break;
-        filled += n;
-    }
-    bytes.truncate(filled);
+    QByteArray bytes;
+    if (!readAll(fd.get(), st.st_size, &bytes))
+        return failure("read");
     document = IniDocument::fromBytes(bytes);
     return {};
 }
@@ -717,68 +896,33 @@ IniIoStatus writeIniFile(const QString &path, const IniDocument &document)
 
 IniIoStatus replaceFile(const QString &path, const QByteArray &bytes)
 {
-    struct stat old;
-    bool exists = false;
-    const QByteArray target = writeTarget(pathToNative(path), &old, &exists);
-    if (target.isEmpty())
-        return failure("readlink", ELOOP);
-    if (exists && !S_ISREG(old.st_mode))
-        return failure("stat", S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
-    // Root may write anything, but a file without a write bit is meant to stay.
-    if (exists
-        && ((old.st_mode & 0222) == 0
-            || ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0))
-        return failure("access", EACCES);
-
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray dir = slash < 0 ? QByteArray() : target.first(slash + 1);
-    const QByteArray prefix = '.'
-        + target.sliced(slash + 1).first(std::min<qsizetype>(200, target.size() - slash - 1))
-        + ".tmp-";
-    QByteArray temp;
-    int rawFd = -1;
-    for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
-        temp = dir + prefix
-            + QByteArray::number(QRandomGenerator::global()->bounded(36 * 36 * 36 * 36), 36);
-        // A new file gets the usual mode (umask applies); a replaced one gets
-        // its old mode below, and is private until then.
-        rawFd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                       exists ? 0600 : 0666);
-        if (rawFd < 0 && errno != EEXIST)
-            return failure("create");
+    Target target;
+    if (const IniIoStatus refused = findTarget(pathToNative(path), &target); !refused.ok())
+        return refused;
+    Temporary temp;
+    IniIoStatus status = temp.create(target);
+    // Only the file itself can keep what a new file would not get.
+    if (!status.ok() && target.exists && (status.error == EACCES || status.error == EPERM))
+        return writeInPlace(target, bytes, "its folder takes no new file");
+    if (status.ok() && target.exists
+        && ::fchown(temp.fd(), target.old.st_uid, target.old.st_gid) != 0) {
+        temp.discard();
+        return writeInPlace(target, bytes, "a new file could not get its owner and group");
     }
-    if (rawFd < 0)
-        return failure("create", EEXIST);
-    Fd fd(rawFd);
-
-    IniIoStatus status;
-    if (exists) {
-        // Without the right to give the file away, keep at least the group.
-        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
-            const bool group = ::fchown(fd.get(), uid_t(-1), old.st_gid) == 0;
-            qCWarning(lcConfig, "cannot keep the owner%s of \"%s\"", group ? "" : " and group",
-                      target.constData());
-        }
-        if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
-            status = failure("fchmod");
-    }
-    if (status.ok() && !writeAll(fd.get(), bytes.constData(), size_t(bytes.size())))
+    if (status.ok() && target.exists && ::fchmod(temp.fd(), target.old.st_mode & 07777) != 0)
+        status = failure("fchmod");
+    if (status.ok() && !writeAll(temp.fd(), bytes.constData(), size_t(bytes.size())))
         status = failure("write");
-    if (status.ok() && !syncFd(fd.get()))
+    if (status.ok() && !syncFd(temp.fd()))
         status = failure("fsync");
-    if (status.ok() && ::rename(temp.constData(), target.constData()) != 0)
-        status = failure("rename");
-    if (!status.ok()) {
-        ::unlink(temp.constData());
+    if (status.ok())
+        status = temp.link(target);
+    if (status.ok())
+        status = temp.rename(target);
+    if (!status.ok())
         return status;
-    }
-    // The new file is in place; a folder that cannot be synced leaves it
-    // there, only less sure to survive a power cut.
-    Fd folder(::open(dir.isEmpty() ? "." : dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0 || (!syncFd(folder.get()) && errno != EINVAL))
-        qCWarning(lcConfig, "cannot sync the folder of \"%s\": errno %d", target.constData(),
-                  errno);
-    removeLeftovers(dir, prefix);
+    syncFolder(target);
+    removeLeftovers(target);
     return status;
 }
 

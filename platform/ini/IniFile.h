@@ -34,12 +34,14 @@ public:
     /// section's last key, or adds the section at the end. The value is quoted
     /// where the reader would otherwise change it, so value() gives it back as
     /// it was set; only one with both kinds of quote and blanks at its ends
-    /// comes back without those at its start and with a NUL after those at its
-    /// end. Setting the value already read changes nothing. False, with
-    /// nothing changed, for a name or value that would break the file's lines
-    /// (a line break, a "]" in the section, a key that is empty, holds "=" or
-    /// begins with "[" or ";") or that the file's encoding cannot hold (an
-    /// unpaired surrogate outside UTF-16).
+    /// comes back without those blanks. Setting the value already read changes
+    /// nothing. False, with nothing changed, for a name or value that would
+    /// break the file's lines (a "]" in the section, a key that is empty, holds
+    /// "=" or begins with "[" or ";"), that holds a control character no
+    /// editor shows (C0 but TAB, line breaks and NUL among them, and DEL;
+    /// such a value already in the file may be set again), or that the file's
+    /// encoding cannot hold (an unpaired surrogate outside UTF-16). No control
+    /// character but TAB is ever written.
     bool setValue(const QString &section, const QString &key, const QString &value);
 
     /// Removes every line of the key in the section (so that no later
@@ -74,6 +76,7 @@ private:
 
     QStringView text(const Line &line) const;
     QStringView valueOf(const Line &line) const;
+    bool canHold(const QString &section, const QString &key, const QString &value) const;
     void classify(Line &line) const;
     qsizetype sectionIndex(QStringView name) const;
     qsizetype sectionEnd(qsizetype section) const;
@@ -111,21 +114,27 @@ struct IniIoStatus {
 /// Reads the file into document. A missing file gives an empty document; a
 /// file that cannot be read (no permission, not a regular file, larger than
 /// 64 MiB, a read error) gives the errno and an empty document.
-IniIoStatus readIniFile(const QString &path, IniDocument &document);
+[[nodiscard]] IniIoStatus readIniFile(const QString &path, IniDocument &document);
 
 /// Replaces the file with the document's bytes in one atomic step: a
-/// temporary file beside it, every write checked, fsync, rename, fsync of the
-/// folder. A symbolic link is written through to its target and stays; the
-/// mode, owner and group of the file are kept (an owner we may not give the
-/// file to is put on record). A file without a write bit in its mode, or that
-/// we may not write, is not replaced (EACCES). On failure the old file stays as
-/// it was and no temporary file is left; a folder that cannot be synced after
-/// the rename is put on record, the new file being in place. Leftovers of
-/// killed writes older than a minute are removed by the next write.
-IniIoStatus writeIniFile(const QString &path, const IniDocument &document);
+/// temporary file beside it (without a name until it is complete, where the
+/// file system has O_TMPFILE), every write checked, fsync, rename, fsync of
+/// the folder. A symbolic link is written through to its target and stays;
+/// the mode, owner and group of the file are kept. Where a new file could not
+/// keep them (the folder takes no new file, or the owner and group cannot be
+/// given to it), the file is written in place instead: room reserved first,
+/// every write checked, truncated, fsync, and on a failure the old bytes put
+/// back. A file without a write bit in its mode, or that we may not write, is
+/// not replaced (EACCES). On failure the old file stays as it was and no
+/// temporary file is left; a folder that cannot be synced after the rename is
+/// put on record, the new file being in place. A kill leaves a temporary file
+/// behind only between its linkat and the rename (between its creation and
+/// the rename where O_TMPFILE is missing); the next write removes such
+/// leftovers once they are a minute old.
+[[nodiscard]] IniIoStatus writeIniFile(const QString &path, const IniDocument &document);
 
 /// The same atomic replacement for any file's bytes; a new file gets the
 /// usual mode (umask applies).
-IniIoStatus replaceFile(const QString &path, const QByteArray &bytes);
+[[nodiscard]] IniIoStatus replaceFile(const QString &path, const QByteArray &bytes);
 
 } // namespace velkora

@@ -2,22 +2,24 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/NativePath.h"
+#include "platform/core/XdgFolders.h"
 
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QLockFile>
+#include <QSocketNotifier>
 #include <QStringDecoder>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <optional>
+#include <utility>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -34,13 +36,42 @@ constexpr int RequestBudgetMs = 3000;
 constexpr int ConnectRetryMs = 20;
 // A peer of the first copy has this long to deliver its request.
 constexpr int PeerTimeoutMs = 1000;
-constexpr qint64 MaxRequestBytes = 4096;
+constexpr qsizetype MaxRequestBytes = 4096;
 constexpr int MaxPeers = 16;
-// A lock file without readable owner is only being written if it is younger.
-constexpr qint64 BrokenLockAgeMs = 5000;
+// Out of descriptors, the first copy takes no connection for this long
+// rather than being woken for the same one again and again.
+constexpr int AcceptPauseMs = 100;
 
 const QByteArray RequestVerb = QByteArrayLiteral("activate ");
 const QByteArray Acknowledgement = QByteArrayLiteral("ok\n");
+
+// A descriptor closed with its owner.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    { }
+    Descriptor(Descriptor &&other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    { }
+    Descriptor &operator=(Descriptor &&) = delete;
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    [[nodiscard]] int get() const { return m_fd; }
+    [[nodiscard]] bool valid() const { return m_fd >= 0; }
+    [[nodiscard]] int take() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+const char *errorText(int error)
+{
+    return std::strerror(error);
+}
 
 // A folder that no one else can change or swap: a real folder (lstat: no
 // symbolic link), ours, writable by no one else; the last one of a path is
@@ -61,7 +92,7 @@ bool isOwnFolder(const QString &path, bool closed, bool followLink = false)
 // reached through a link (/home -> /var/home); below it nothing may.
 QString privateCacheFolder()
 {
-    const QString home = QDir::cleanPath(QDir::homePath());
+    const QString home = QDir::cleanPath(homeFolder());
     const QString below = home.endsWith(QLatin1Char('/')) ? home : home + QLatin1Char('/');
     QString base = QDir::cleanPath(qEnvironmentVariable("XDG_CACHE_HOME"));
     if (!QDir::isAbsolutePath(base) || !base.startsWith(below))
@@ -88,19 +119,24 @@ bool isPlainName(const QString &key)
         && !key.contains(QLatin1Char('/')) && !key.contains(QChar(0)) && key.size() <= 64;
 }
 
-bool peerIsSameUser(qintptr descriptor)
+std::optional<sockaddr_un> socketAddress(const QString &path)
+{
+    const QByteArray native = pathToNative(path);
+    sockaddr_un address {};
+    if (native.isEmpty() || native.size() >= qsizetype(sizeof address.sun_path))
+        return std::nullopt;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
+    return address;
+}
+
+bool peerIsSameUser(int fd)
 {
     ucred cred {};
     socklen_t length = sizeof cred;
-    if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &cred, &length) != 0
-        || length != sizeof cred)
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &length) != 0 || length != sizeof cred)
         return false;
     return cred.uid == ::geteuid();
-}
-
-int remainingMs(const QDeadlineTimer &deadline)
-{
-    return static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
 }
 
 // The token travels percent-encoded, so that any text fits in one line.
@@ -127,13 +163,134 @@ std::optional<QString> decodeRequest(const QByteArray &line)
     return token;
 }
 
-void dropPeer(QLocalSocket *peer)
+int remainingMs(const QDeadlineTimer &deadline)
 {
-    peer->abort();
-    peer->deleteLater();
+    return static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
+}
+
+// True when fd is ready for events before the deadline.
+bool awaitReady(int fd, short events, const QDeadlineTimer &deadline)
+{
+    for (;;) {
+        pollfd ready {fd, events, 0};
+        const int result = ::poll(&ready, 1, remainingMs(deadline));
+        if (result > 0)
+            return true;
+        if (result == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+// The first copy takes the lock before it listens, so a missing or refusing
+// socket may just be early: connecting is tried again until the deadline.
+Descriptor connectToFirstCopy(const sockaddr_un &address, const QDeadlineTimer &deadline)
+{
+    for (;;) {
+        Descriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        if (!fd.valid())
+            return fd;
+        if (::connect(fd.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
+            return fd;
+        if (deadline.hasExpired())
+            return Descriptor();
+        QThread::msleep(
+            static_cast<unsigned long>(std::min(ConnectRetryMs, remainingMs(deadline))));
+    }
+}
+
+bool sendAll(int fd, const QByteArray &bytes, const QDeadlineTimer &deadline)
+{
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n
+            = ::send(fd, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (n > 0)
+            sent += n;
+        else if (n < 0 && errno == EAGAIN && awaitReady(fd, POLLOUT, deadline))
+            continue;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            return false;
+    }
+    return true;
+}
+
+// The answer, as far as it came before the peer closed or the deadline passed.
+QByteArray receiveAnswer(int fd, const QDeadlineTimer &deadline)
+{
+    QByteArray answer;
+    char byte = 0;
+    while (answer.size() < Acknowledgement.size() && !answer.endsWith('\n')) {
+        const ssize_t n = ::recv(fd, &byte, 1, 0);
+        if (n == 1)
+            answer += byte;
+        else if (n < 0 && errno == EAGAIN && awaitReady(fd, POLLIN, deadline))
+            continue;
+        else if (!(n < 0 && errno == EINTR))
+            break;
+    }
+    return answer;
 }
 
 } // namespace
+
+// A later copy, connected: the first copy reads its request, answers it, and
+// lets the window come forward. A peer that says nothing useful in time is
+// dropped, and never holds up the others.
+class SingleInstance::Peer : public QObject {
+public:
+    Peer(int fd, SingleInstance *guard, QObject *parent)
+        : QObject(parent)
+        , m_fd(fd)
+        , m_readable(fd, QSocketNotifier::Read)
+        , m_guard(guard)
+    {
+        connect(&m_readable, &QSocketNotifier::activated, this, &Peer::readRequest);
+        QTimer::singleShot(PeerTimeoutMs, this, [this] { deleteLater(); });
+    }
+
+private:
+    void readRequest();
+
+    Descriptor m_fd;
+    QSocketNotifier m_readable;
+    SingleInstance *m_guard;
+    QByteArray m_buffer;
+};
+
+void SingleInstance::Peer::readRequest()
+{
+    char chunk[512];
+    while (!m_buffer.contains('\n')) {
+        // A full buffer without a line break can never become a request.
+        const qsizetype room = MaxRequestBytes - m_buffer.size();
+        const ssize_t n = room > 0
+            ? ::recv(m_fd.get(), chunk, std::min(sizeof chunk, std::size_t(room)), 0)
+            : 0;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return; // the rest is still on its way
+        if (n <= 0) {
+            m_readable.setEnabled(false);
+            deleteLater();
+            return;
+        }
+        m_buffer.append(chunk, n);
+    }
+    m_readable.setEnabled(false);
+    deleteLater();
+    const std::optional<QString> token = decodeRequest(m_buffer.left(m_buffer.indexOf('\n') + 1));
+    if (!token)
+        return;
+    // A later copy that gave up waiting has still asked: its window comes
+    // forward all the same.
+    static_cast<void>(::send(m_fd.get(), Acknowledgement.constData(),
+                             std::size_t(Acknowledgement.size()), MSG_NOSIGNAL | MSG_DONTWAIT));
+    // Last: whoever answers the signal may end the guard, and this peer with it.
+    Q_EMIT m_guard->activationRequested(*token);
+}
 
 QString privateRuntimeFolder()
 {
@@ -164,9 +321,9 @@ SingleInstance::SingleInstance(const QString &key, QObject *parent, const QStrin
                   "may run");
         return;
     }
-    if (pathToNative(socketPath()).size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
-        qCWarning(lcSession, "socket path too long, a later copy cannot reach this one: %ls",
-                  qUtf16Printable(socketPath()));
+    if (!socketAddress(socketPath()))
+        qCWarning(lcSession, "socket path too long, a later copy cannot reach this one: %s",
+                  pathToNative(socketPath()).constData());
 }
 
 SingleInstance::~SingleInstance()
@@ -177,10 +334,18 @@ SingleInstance::~SingleInstance()
 void SingleInstance::release()
 {
     // The socket goes before the lock, so that a copy that takes the lock
-    // next never has its fresh socket removed by us. Closing the server
-    // removes its socket file; dropping the lock removes the lock file.
-    m_server.reset();
-    m_lock.reset();
+    // next never has its fresh socket removed by us; the lock file goes
+    // while it is still ours.
+    m_peers.reset();
+    if (m_listenFd >= 0) {
+        m_listener.reset();
+        ::close(std::exchange(m_listenFd, -1));
+        ::unlink(pathToNative(socketPath()).constData());
+    }
+    if (m_lockFd >= 0) {
+        ::unlink(pathToNative(lockPath()).constData());
+        ::close(std::exchange(m_lockFd, -1));
+    }
 }
 
 bool SingleInstance::previousInstance()
@@ -191,106 +356,87 @@ bool SingleInstance::previousInstance()
         m_role = Role::Unguarded;
         return false;
     }
-    m_lock = std::make_unique<QLockFile>(lockPath());
-    // Only a dead owner makes the lock stale, never its age: the first copy
-    // may run for days.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0) || removeBrokenLock()) {
+    switch (takeLock()) {
+    case Lock::Taken:
         m_role = Role::First;
         listen();
         return false;
-    }
-    if (m_lock->error() == QLockFile::LockFailedError) {
+    case Lock::HeldByAnother:
         m_role = Role::Second;
         return true;
+    case Lock::Failed:
+        break;
     }
-    qCWarning(lcSession, "cannot create %ls; more than one copy may run",
-              qUtf16Printable(lockPath()));
     m_role = Role::Unguarded;
     return false;
 }
 
-// QLockFile judges a lock by the process id written in it. A copy killed
-// between creating the file and writing its id leaves a file that no copy
-// would ever take again, so such a file is removed once it is old enough
-// that no one can still be writing it.
-bool SingleInstance::removeBrokenLock()
+// flock needs no sync to disk, and the kernel lets go of it when its holder
+// dies, so a killed first copy blocks nothing. The holder removes the file as
+// it ends: a lock taken on a file that has lost its name meanwhile decides
+// nothing, and the file is opened anew.
+SingleInstance::Lock SingleInstance::takeLock()
 {
-    const auto isBroken = [this] {
-        qint64 pid = 0;
-        QString hostName;
-        QString appName;
-        if (m_lock->getLockInfo(&pid, &hostName, &appName))
-            return false;
-        // Qt reads a modification time of 0 (the epoch) as none at all.
-        const QFileInfo info(lockPath());
-        const QDateTime modified = info.lastModified();
-        return info.exists()
-            && (!modified.isValid()
-                || qAbs(modified.msecsTo(QDateTime::currentDateTime())) > BrokenLockAgeMs);
-    };
-    if (m_lock->error() != QLockFile::LockFailedError || !isBroken())
-        return false;
-    // The same guard file QLockFile uses when it removes a stale lock; held
-    // until our own lock is in place, so two copies cannot both clear and take it.
-    QLockFile guard(lockPath() + QLatin1String(".rmlock"));
-    if (!guard.tryLock(0) || !isBroken() || !m_lock->removeStaleLockFile())
-        return false;
-    return m_lock->tryLock(0);
+    const QByteArray path = pathToNative(lockPath());
+    int error = 0;
+    for (int attempt = 0; attempt < 16 && error == 0; ++attempt) {
+        Descriptor fd(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK)
+                return Lock::HeldByAnother;
+            error = errno == EINTR ? 0 : errno;
+            continue;
+        }
+        struct stat held {
+        }, named {};
+        if (::fstat(fd.get(), &held) == 0 && ::lstat(path.constData(), &named) == 0
+            && held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            m_lockFd = fd.take();
+            return Lock::Taken;
+        }
+    }
+    qCWarning(lcSession, "cannot lock %s: %s; more than one copy may run", path.constData(),
+              error ? errorText(error) : "the file keeps being replaced");
+    return Lock::Failed;
 }
 
 void SingleInstance::listen()
 {
-    m_server = std::make_unique<QLocalServer>();
+    const QByteArray path = pathToNative(socketPath());
+    const std::optional<sockaddr_un> address = socketAddress(socketPath());
     // The lock is ours, so a socket file here was left by a copy that died.
-    // Qt's user-only access option is not used: it would replace even a live
-    // socket, and the folder is private anyway.
-    QLocalServer::removeServer(socketPath());
-    if (!m_server->listen(socketPath())) {
-        qCWarning(lcSession, "cannot listen on %ls: %ls", qUtf16Printable(socketPath()),
-                  qUtf16Printable(m_server->errorString()));
-        m_server.reset();
+    ::unlink(path.constData());
+    Descriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!address || !fd.valid()
+        || ::bind(fd.get(), reinterpret_cast<const sockaddr *>(&*address), sizeof *address) != 0
+        || ::listen(fd.get(), MaxPeers) != 0) {
+        qCWarning(lcSession, "cannot listen on %s: %s", path.constData(),
+                  address ? errorText(errno) : "path too long");
         return;
     }
-    connect(m_server.get(), &QLocalServer::newConnection, this, &SingleInstance::acceptPeers);
+    m_listenFd = fd.take();
+    m_peers = std::make_unique<QObject>();
+    m_listener = std::make_unique<QSocketNotifier>(m_listenFd, QSocketNotifier::Read);
+    connect(m_listener.get(), &QSocketNotifier::activated, this, &SingleInstance::acceptPeers);
 }
 
 void SingleInstance::acceptPeers()
 {
-    while (QLocalSocket *peer = m_server->nextPendingConnection()) {
-        const auto peers = m_server->findChildren<QLocalSocket *>(Qt::FindDirectChildrenOnly);
-        if (peers.size() > MaxPeers || !peerIsSameUser(peer->socketDescriptor())) {
-            dropPeer(peer);
+    for (;;) {
+        Descriptor peer(::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!peer.valid() && errno == EINTR)
             continue;
+        if (!peer.valid()) {
+            if (errno == EMFILE || errno == ENFILE) {
+                m_listener->setEnabled(false);
+                QTimer::singleShot(AcceptPauseMs, m_listener.get(),
+                                   [notifier = m_listener.get()] { notifier->setEnabled(true); });
+            }
+            return;
         }
-        peer->setReadBufferSize(MaxRequestBytes);
-        QTimer::singleShot(PeerTimeoutMs, peer, [peer] { dropPeer(peer); });
-        connect(peer, &QLocalSocket::readyRead, this, [this, peer] { readRequest(peer); });
-        connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-        if (peer->bytesAvailable() > 0)
-            readRequest(peer);
+        if (m_peers->children().size() < MaxPeers && peerIsSameUser(peer.get()))
+            new Peer(peer.take(), this, m_peers.get());
     }
-}
-
-void SingleInstance::readRequest(QLocalSocket *peer)
-{
-    if (peer->state() != QLocalSocket::ConnectedState)
-        return;
-    if (!peer->canReadLine()) {
-        // A full buffer without a line break can never become a request.
-        if (peer->bytesAvailable() >= MaxRequestBytes)
-            dropPeer(peer);
-        return;
-    }
-    const std::optional<QString> token = decodeRequest(peer->readLine(MaxRequestBytes));
-    if (!token) {
-        dropPeer(peer);
-        return;
-    }
-    disconnect(peer, &QLocalSocket::readyRead, this, nullptr);
-    peer->write(Acknowledgement);
-    peer->disconnectFromServer();
-    Q_EMIT activationRequested(*token);
 }
 
 bool SingleInstance::activateFirstCopy(const QString &activationToken)
@@ -298,37 +444,23 @@ bool SingleInstance::activateFirstCopy(const QString &activationToken)
     // The lock holder would be asking itself and could not answer while waiting.
     if (m_runtimeDir.isEmpty() || m_role == Role::First)
         return false;
+    const std::optional<sockaddr_un> address = socketAddress(socketPath());
+    if (!address)
+        return false;
     QByteArray request = encodeRequest(activationToken);
     // A token this long is no token; the request goes without it.
     if (request.size() > MaxRequestBytes)
         request = encodeRequest(QString());
     const QDeadlineTimer deadline(RequestBudgetMs);
-    QLocalSocket socket;
-    // The first copy takes the lock before it listens, so a missing or
-    // refusing socket may just be early.
-    for (;;) {
-        socket.connectToServer(socketPath());
-        if (socket.waitForConnected(remainingMs(deadline)))
-            break;
-        socket.abort();
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(
-            static_cast<unsigned long>(std::min(ConnectRetryMs, remainingMs(deadline))));
-    }
-    if (!peerIsSameUser(socket.socketDescriptor())) {
-        qCWarning(lcSession, "%ls belongs to another user", qUtf16Printable(socketPath()));
+    const Descriptor fd = connectToFirstCopy(*address, deadline);
+    if (!fd.valid())
+        return false;
+    if (!peerIsSameUser(fd.get())) {
+        qCWarning(lcSession, "%s belongs to another user", pathToNative(socketPath()).constData());
         return false;
     }
-    socket.write(request);
-    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(remainingMs(deadline))) { }
-    QByteArray answer;
-    while (!answer.endsWith('\n') && answer.size() < Acknowledgement.size()) {
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(remainingMs(deadline)))
-            break;
-        answer += socket.read(Acknowledgement.size() - answer.size());
-    }
-    return answer == Acknowledgement;
+    return sendAll(fd.get(), request, deadline)
+        && receiveAnswer(fd.get(), deadline) == Acknowledgement;
 }
 
 QString SingleInstance::lockPath() const

@@ -1,23 +1,24 @@
 #pragma once
-// One copy per user and per executable. A lock file in a folder that only this
-// user can write decides which copy is first; only the lock holder listens on
-// a local socket, over which later copies ask it to bring its window forward.
+// One copy per user and per executable. A lock (flock) on a file in a folder
+// that only this user can write decides which copy is first; only the lock
+// holder listens on a local socket beside it, over which later copies ask it
+// to bring its window forward. Plain AF_UNIX sockets watched by
+// QSocketNotifier: QtNetwork would cost every start nine more libraries.
 
 #include <QObject>
 #include <QString>
 #include <memory>
 
-class QLockFile;
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace velkora {
 
 /// The folder for the lock and the socket: $XDG_RUNTIME_DIR when it is a
 /// private folder of ours (a real folder, owned by us, mode 0700), else
-/// "velkora" in $XDG_CACHE_HOME or ~/.cache, created 0700 where missing, with
-/// every folder from the home folder down owned by us, no symbolic link and
-/// writable by no one else. Empty when neither can be had.
+/// "velkora" in $XDG_CACHE_HOME or ~/.cache (the home folder from the passwd
+/// entry when HOME is unset), created 0700 where missing, with every folder
+/// from the home folder down owned by us, no symbolic link and writable by no
+/// one else. Empty when neither can be had.
 QString privateRuntimeFolder();
 
 class SingleInstance : public QObject {
@@ -53,17 +54,21 @@ Q_SIGNALS:
 
 private:
     enum class Role { Undecided, First, Second, Unguarded };
+    enum class Lock { Taken, HeldByAnother, Failed };
+    class Peer;
 
+    Lock takeLock();
     void listen();
-    bool removeBrokenLock();
     void acceptPeers();
-    void readRequest(QLocalSocket *peer);
 
     QString m_runtimeDir;
     QString m_key;
     Role m_role = Role::Undecided;
-    std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<QLocalServer> m_server;
+    int m_lockFd = -1;
+    int m_listenFd = -1;
+    std::unique_ptr<QSocketNotifier> m_listener;
+    // Parent of the connected later copies, so that release() ends them all.
+    std::unique_ptr<QObject> m_peers;
 };
 
 } // namespace velkora

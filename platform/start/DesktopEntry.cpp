@@ -1,15 +1,23 @@
 #include "platform/start/DesktopEntry.h"
 
+#include "platform/core/FileDescriptor.h"
 #include "platform/core/NativePath.h"
 #include "platform/core/XdgFolders.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <glib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <map>
+#include <memory>
+#include <set>
 #include <utility>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velkora {
 
@@ -20,35 +28,89 @@ QStringList dataFolders()
     return QStringList {dataHome()} + dataDirs();
 }
 
-// "vendor-app.desktop" may be vendor-app.desktop or vendor/app.desktop.
-QString findIn(const QString &folder, const QString &rest)
+constexpr qint64 MaxEntrySize = 1024 * 1024;
+
+// A folder as the file system knows it, whatever path led there.
+using FolderId = std::pair<dev_t, ino_t>;
+
+FolderId folderId(const struct stat &st)
 {
-    if (QFileInfo(folder + u'/' + rest).isFile())
-        return folder + u'/' + rest;
-    for (qsizetype dash = rest.indexOf(u'-'); dash > 0; dash = rest.indexOf(u'-', dash + 1)) {
-        const QString sub = folder + u'/' + rest.left(dash);
-        if (!QFileInfo(sub).isDir())
-            continue;
-        if (const QString found = findIn(sub, rest.mid(dash + 1)); !found.isEmpty())
-            return found;
-    }
-    return {};
+    return {st.st_dev, st.st_ino};
 }
 
-int errnoOf(const GError *error)
+// One folder to look in: how many bytes of the id the path to it stands for,
+// and the folders on that path, this one last.
+struct Visit {
+    QByteArray folder;
+    qsizetype used = 0;
+    std::vector<FolderId> path;
+};
+
+std::vector<QByteArray> entryNames(const QByteArray &folder)
 {
-    if (error->domain != G_FILE_ERROR)
-        return ENOEXEC;
-    static const std::pair<int, int> known[] = {
-        {G_FILE_ERROR_NOENT, ENOENT},   {G_FILE_ERROR_ACCES, EACCES}, {G_FILE_ERROR_ISDIR, EISDIR},
-        {G_FILE_ERROR_MFILE, EMFILE},   {G_FILE_ERROR_NFILE, ENFILE}, {G_FILE_ERROR_NOMEM, ENOMEM},
-        {G_FILE_ERROR_NOTDIR, ENOTDIR}, {G_FILE_ERROR_LOOP, ELOOP},
-    };
-    for (const auto &[code, number] : known) {
-        if (error->code == code)
-            return number;
+    std::vector<QByteArray> names;
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(folder.constData()), ::closedir);
+    while (const dirent *entry = dir ? ::readdir(dir.get()) : nullptr) {
+        const QByteArrayView name(entry->d_name);
+        if (name != "." && name != "..")
+            names.push_back(name.toByteArray());
     }
-    return EIO;
+    return names;
+}
+
+// The subfolders whose name and a "-" begin the rest of the id, the longest
+// first, so that the shortest comes off the stack first. A link back to a
+// folder on the path is a loop, and left out.
+std::vector<Visit> visitsBelow(const Visit &visit, QByteArrayView rest,
+                               const std::vector<QByteArray> &names)
+{
+    std::vector<Visit> below;
+    for (const QByteArray &name : names) {
+        struct stat st;
+        if (rest.size() <= name.size() + 1 || !rest.startsWith(name) || rest[name.size()] != '-')
+            continue;
+        const QByteArray sub = visit.folder + '/' + name;
+        if (::stat(sub.constData(), &st) != 0 || !S_ISDIR(st.st_mode)
+            || std::find(visit.path.begin(), visit.path.end(), folderId(st)) != visit.path.end())
+            continue;
+        below.push_back({sub, visit.used + name.size() + 1, visit.path});
+        below.back().path.push_back(folderId(st));
+    }
+    std::sort(below.begin(), below.end(),
+              [](const Visit &a, const Visit &b) { return a.used > b.used; });
+    return below;
+}
+
+// "vendor-app.desktop" may be vendor-app.desktop or vendor/app.desktop. Depth
+// first, as the splits would be tried one after another, but a folder reached
+// again with the same rest of the id (through links) is not walked again:
+// what it did not hold the first time, it does not hold now.
+QString findIn(const QByteArray &root, const QByteArray &id)
+{
+    struct stat st;
+    if (::stat(root.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    std::vector<Visit> stack {{root, 0, {folderId(st)}}};
+    std::set<std::pair<FolderId, qsizetype>> visited;
+    std::map<FolderId, std::vector<QByteArray>> names; // read once per folder
+    while (!stack.empty()) {
+        const Visit visit = std::move(stack.back());
+        stack.pop_back();
+        if (!visited.insert({visit.path.back(), visit.used}).second)
+            continue;
+        const QByteArrayView rest = QByteArrayView(id).sliced(visit.used);
+        const QByteArray file = visit.folder + '/' + rest.toByteArray();
+        if (::stat(file.constData(), &st) == 0 && S_ISREG(st.st_mode))
+            return pathFromNative(file);
+        if (!rest.contains('-'))
+            continue;
+        auto [known, fresh] = names.try_emplace(visit.path.back());
+        if (fresh)
+            known->second = entryNames(visit.folder);
+        for (Visit &below : visitsBelow(visit, rest, known->second))
+            stack.push_back(std::move(below));
+    }
+    return {};
 }
 
 // File and URL codes get nothing: the entry is started without files.
@@ -91,6 +153,43 @@ DesktopEntry failed(int errorNumber, EntryProblem problem)
     entry.errorNumber = errorNumber;
     entry.problem = problem;
     return entry;
+}
+
+// The file's bytes, up to the limit: what is no regular file, or larger, is
+// refused before it is read, and one that grows meanwhile at the limit.
+DesktopEntry readLimited(const QString &path, QByteArray *bytes)
+{
+    // O_NONBLOCK: a FIFO in the entry's place must not hold up the start.
+    const FileDescriptor fd(
+        ::open(pathToNative(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
+        return failed(errno, EntryProblem::None);
+    if (S_ISDIR(st.st_mode))
+        return failed(EISDIR, EntryProblem::None);
+    if (!S_ISREG(st.st_mode))
+        return failed(ENOEXEC, EntryProblem::NotAnEntry);
+    if (st.st_size > MaxEntrySize)
+        return failed(EFBIG, EntryProblem::TooLarge);
+    bytes->resize(qsizetype(st.st_size) + 1);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes->size()) {
+            if (filled > MaxEntrySize)
+                return failed(EFBIG, EntryProblem::TooLarge);
+            bytes->resize(std::min<qsizetype>(2 * filled, MaxEntrySize + 1));
+        }
+        const ssize_t n = ::read(fd.get(), bytes->data() + filled, size_t(bytes->size() - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return failed(errno, EntryProblem::None);
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    bytes->truncate(filled);
+    return {};
 }
 
 DesktopEntry readKeyFile(GKeyFile *file, const QString &path, bool evenHidden)
@@ -156,11 +255,13 @@ bool splitWords(const QString &text, QStringList *words)
 
 QString findDesktopFile(const QString &desktopId)
 {
-    if (desktopId.isEmpty() || desktopId.contains(u'/'))
+    if (desktopId.isEmpty() || desktopId.contains(u'/') || desktopId.contains(QChar(0)))
         return {};
+    const QByteArray id = pathToNative(desktopId);
     const QStringList folders = dataFolders();
     for (const QString &folder : folders) {
-        if (const QString found = findIn(folder + QStringLiteral("/applications"), desktopId);
+        if (const QString found
+            = findIn(pathToNative(folder + QStringLiteral("/applications")), id);
             !found.isEmpty())
             return found;
     }
@@ -169,18 +270,15 @@ QString findDesktopFile(const QString &desktopId)
 
 DesktopEntry readDesktopEntry(const QString &path, bool evenHidden)
 {
-    GKeyFile *file = g_key_file_new();
-    GError *error = nullptr;
-    DesktopEntry entry;
-    if (g_key_file_load_from_file(file, pathToNative(path).constData(), G_KEY_FILE_NONE, &error)) {
-        entry = readKeyFile(file, path, evenHidden);
-    } else {
-        const bool unreadable = error->domain == G_FILE_ERROR;
-        entry = failed(errnoOf(error), unreadable ? EntryProblem::None : EntryProblem::NotAnEntry);
-        g_error_free(error);
-    }
-    g_key_file_free(file);
-    return entry;
+    QByteArray bytes;
+    if (DesktopEntry refused = readLimited(path, &bytes); refused.errorNumber != 0)
+        return refused;
+    const std::unique_ptr<GKeyFile, decltype(&g_key_file_free)> file(g_key_file_new(),
+                                                                     g_key_file_free);
+    if (!g_key_file_load_from_data(file.get(), bytes.constData(), gsize(bytes.size()),
+                                   G_KEY_FILE_NONE, nullptr))
+        return failed(ENOEXEC, EntryProblem::NotAnEntry);
+    return readKeyFile(file.get(), path, evenHidden);
 }
 
 } // namespace velkora

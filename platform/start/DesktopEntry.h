@@ -23,6 +23,7 @@ enum class EntryProblem {
     ExecMissing,
     NoTerminal,
     NoWorkingFolder,
+    TooLarge, // over 1 MiB: refused unread
 };
 
 struct DesktopEntry {
@@ -37,7 +38,11 @@ struct DesktopEntry {
 
 /// The file of a desktop id ("org.example.App.desktop", where "-" may also
 /// stand for a subfolder) in $XDG_DATA_HOME/applications, then in each
-/// $XDG_DATA_DIRS/applications; the first hit wins. Empty when there is none.
+/// $XDG_DATA_DIRS/applications; the first hit wins, and within a folder the
+/// file itself before the shortest subfolder. Symbolic links that lead back
+/// to a folder on the way are not followed, and no folder is walked twice for
+/// the same rest of the id, so the work grows with the id's length, not with
+/// its ways of splitting. Empty when there is none.
 QString findDesktopFile(const QString &desktopId);
 
 /// Splits text into words by shell quoting, without any expansion. False on
@@ -45,7 +50,9 @@ QString findDesktopFile(const QString &desktopId);
 bool splitWords(const QString &text, QStringList *words);
 
 /// Reads a desktop entry; errorNumber and problem say why it cannot be started.
-/// evenHidden reads one with Hidden=true as if it were shown.
+/// A file over 1 MiB is refused (EFBIG, TooLarge) without being read whole,
+/// and a FIFO or device in its place does not block. evenHidden reads one
+/// with Hidden=true as if it were shown.
 DesktopEntry readDesktopEntry(const QString &path, bool evenHidden = false);
 
 } // namespace velkora

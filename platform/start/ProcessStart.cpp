@@ -1,5 +1,6 @@
 #include "platform/start/ProcessStart.h"
 
+#include "platform/core/ErrnoText.h"
 #include "platform/core/Log.h"
 #include "platform/core/NativePath.h"
 #include "platform/start/AutostartEntry.h"
@@ -588,47 +589,23 @@ QString errorDescription(int errorNumber, EntryProblem problem)
         return QStringLiteral("Kein Terminalprogramm gefunden (Terminal=true)");
     case EntryProblem::NoWorkingFolder:
         return QStringLiteral("Arbeitsordner der Desktop-Datei nicht gefunden (Path)");
+    case EntryProblem::TooLarge:
+        return QStringLiteral("Desktop-Datei ist zu groß (mehr als 1 MiB)");
     }
+    // Where a start needs other words than a file does.
     switch (errorNumber) {
-    case 0:
-        return {};
-    case ENOENT:
-        return QStringLiteral("Datei nicht gefunden");
-    case EACCES:
-        return QStringLiteral("Zugriff verweigert");
-    case EPERM:
-        return QStringLiteral("Vorgang nicht erlaubt");
     case EISDIR:
         return QStringLiteral("Ist ein Ordner, kein Programm");
-    case ENOTDIR:
-        return QStringLiteral("Ein Teil des Pfades ist kein Ordner");
     case ENOEXEC:
         return QStringLiteral("Kein ausführbares Programm oder Interpreter fehlt");
     case EINVAL:
         return QStringLiteral("Ungültiger Befehl oder ungültiges Argument");
-    case E2BIG:
-        return QStringLiteral("Argumentliste zu lang");
-    case ENAMETOOLONG:
-        return QStringLiteral("Dateiname zu lang");
-    case ELOOP:
-        return QStringLiteral("Zu viele Ebenen symbolischer Verknüpfungen");
     case ETXTBSY:
         return QStringLiteral("Programmdatei wird gerade geschrieben");
-    case ENOMEM:
-        return QStringLiteral("Nicht genügend Speicher");
     case EAGAIN:
         return QStringLiteral("Zu viele Prozesse");
-    case EMFILE:
-    case ENFILE:
-        return QStringLiteral("Zu viele offene Dateien");
-    case ELIBBAD:
-        return QStringLiteral("Beschädigte gemeinsame Bibliothek");
-    case EIO:
-        return QStringLiteral("Ein-/Ausgabefehler");
-    case ENOSYS:
-        return QStringLiteral("Nicht unterstützt");
     default:
-        return QStringLiteral("Unbekannter Fehler (%1)").arg(errorNumber);
+        return errnoDescription(errorNumber);
     }
 }
 

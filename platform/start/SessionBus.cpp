@@ -11,6 +11,8 @@ namespace {
 
 const char *const Daemon = "org.freedesktop.DBus";
 const char *const DaemonPath = "/org/freedesktop/DBus";
+// What the bus daemon answers when it cannot start the service for a name.
+constexpr QByteArrayView SpawnErrors("org.freedesktop.DBus.Error.Spawn.");
 
 // systemd's rule for unit names: [A-Za-z0-9:_.] stand for themselves, every
 // other byte, the "-" that separates the name's parts included, is \xNN.
@@ -57,22 +59,7 @@ void SessionBus::startScope(const QString &name, qint64 pid, const QString &desc
         return;
     const QByteArray unit = scopeName(name, pid);
     const auto answered = [this, unit, pid](sd_bus_message *, const sd_bus_error *error) {
-        if (!error) {
-            qCDebug(lcSession).noquote() << "process" << pid << "runs in" << unit;
-        } else if (sd_bus_error_has_name(error, SD_BUS_ERROR_SERVICE_UNKNOWN)
-                   || sd_bus_error_has_name(error, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
-            if (!std::exchange(m_noSystemd, true))
-                qCInfo(lcSession) << "no systemd user manager on the session bus: started "
-                                     "programs stay in Velkora's own unit";
-        } else if (sd_bus_error_has_name(error, "org.freedesktop.systemd1.NoSuchProcess")) {
-            // Short-lived programs often end before systemd gets to them.
-            qCDebug(lcSession).noquote() << "process" << pid << "ended before its scope was made";
-        } else {
-            qCWarning(lcSession).noquote() << QStringLiteral("scope %1 for process %2 failed: %3")
-                                                  .arg(QString::fromUtf8(unit))
-                                                  .arg(pid)
-                                                  .arg(describe(error));
-        }
+        scopeAnswered(unit, pid, error);
     };
     const QByteArray text = description.toUtf8();
     m_bus.call("org.freedesktop.systemd1", "/org/freedesktop/systemd1",
@@ -80,6 +67,34 @@ void SessionBus::startScope(const QString &name, qint64 pid, const QString &desc
                "ssa(sv)a(sa(sv))", unit.constData(), "fail", 4u, "PIDs", "au", 1u, uint32_t(pid),
                "Slice", "s", "app.slice", "Description", "s", text.constData(), "CollectMode", "s",
                "inactive-or-failed", 0u);
+}
+
+void SessionBus::scopeAnswered(const QByteArray &unit, qint64 pid, const sd_bus_error *error)
+{
+    if (!error) {
+        qCDebug(lcSession).noquote() << "process" << pid << "runs in" << unit;
+    } else if (sd_bus_error_has_name(error, SD_BUS_ERROR_SERVICE_UNKNOWN)
+               || sd_bus_error_has_name(error, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
+        if (!std::exchange(m_noSystemd, true))
+            qCInfo(lcSession) << "no systemd user manager on the session bus: started "
+                                 "programs stay in Velkora's own unit";
+    } else if (QByteArrayView(error->name).startsWith(SpawnErrors)) {
+        // The bus has a service file for systemd but cannot start it; it
+        // would try again, and fail again, for every program.
+        if (!std::exchange(m_noSystemd, true))
+            qCWarning(lcSession,
+                      "the systemd user manager cannot be started (%s: %s): "
+                      "started programs stay in Velkora's own unit",
+                      error->name, error->message ? error->message : "");
+    } else if (sd_bus_error_has_name(error, "org.freedesktop.systemd1.NoSuchProcess")) {
+        // Short-lived programs often end before systemd gets to them.
+        qCDebug(lcSession).noquote() << "process" << pid << "ended before its scope was made";
+    } else {
+        qCWarning(lcSession).noquote() << QStringLiteral("scope %1 for process %2 failed: %3")
+                                              .arg(QString::fromUtf8(unit))
+                                              .arg(pid)
+                                              .arg(describe(error));
+    }
 }
 
 bool SessionBus::askNameAvailable(const QString &busName, std::function<void(bool)> answer)

@@ -17,7 +17,9 @@ public:
     explicit SessionBus(QObject *parent = nullptr);
 
     /// Asks the systemd user manager to move the process into a transient
-    /// scope of its own under app.slice. Failures are logged, never reported.
+    /// scope of its own under app.slice. Failures are logged, never reported;
+    /// once the bus says that no manager answers or that it cannot start one,
+    /// no scope is asked for again.
     void startScope(const QString &name, qint64 pid, const QString &description);
 
     /// Asks the bus daemon whether busName is owned or can be activated.
@@ -33,8 +35,10 @@ public:
     void drain(int ms);
 
 private:
+    void scopeAnswered(const QByteArray &unit, qint64 pid, const sd_bus_error *error);
+
     BusConnection m_bus;
-    bool m_noSystemd = false; // nobody answers for systemd on this bus
+    bool m_noSystemd = false; // nobody answers for systemd on this bus, or it cannot start
 };
 
 } // namespace velkora

@@ -70,7 +70,7 @@ private Q_SLOTS:
         QTest::newRow("UTF-16LE of odd length")
             << sample("utf16le_odd.ini") << Entries {{"/opt/Käfer", {}, {}}};
         QTest::newRow("cut at 254 characters but never in a pair, and at a NUL; a tab kept")
-            << sample("cut_at_254.ini") << Entries {{QString(253, u'a'), "'x\" \t", "2"}};
+            << sample("cut_at_254.ini") << Entries {{QString(253, u'a'), "'x \t", "2"}};
         QTest::newRow("entries in sections 1, 4 and 6, bad seconds unset")
             << sample("sections_1_4_6.ini")
             << Entries {{"C:\\A.EXE", {}, {}}, {"/b", "B", "-3"}, {"/e", {}, {}}};
@@ -91,7 +91,7 @@ private Q_SLOTS:
         m_path = velkora::pathFromNative(dir + "/Velkora.ini");
         QVERIFY(writeFile(content));
         QCOMPARE(loadEntries(), entries);
-        QVERIFY(ModeFile::SaveProgramTable(m_path, entries));
+        QVERIFY(ModeFile::SaveProgramTable(m_path, entries).ok());
         QCOMPARE(loadEntries(), entries);
         QVERIFY(::unlink(dir + "/Velkora.ini") == 0 && ::rmdir(dir) == 0); // names Qt cannot remove
     }
@@ -121,7 +121,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, before);
         QFETCH(Entries, entries);
         QVERIFY(before.isNull() || writeFile(before));
-        QVERIFY(ModeFile::SaveProgramTable(m_path, entries));
+        QVERIFY(ModeFile::SaveProgramTable(m_path, entries).ok());
         QTEST(bytesOf(m_path), "after");
         QCOMPARE(loadEntries(), entries.mid(0, 31));
     }
@@ -133,7 +133,7 @@ private Q_SLOTS:
         QVERIFY(writeFile("[0]\nDATEI=/a\nAKTIV=0\nWARTEN_AUF=Netzwerk\n[1]\nDATEI=/b\n"
                           "[2]\nDATEI=/c\nWARTEN_MAX=60\n"));
         const Entries entries {{"/b", "B", "5"}, {"/a", "A", "5", false, "Netzwerk", "45"}};
-        QVERIFY(ModeFile::SaveProgramTable(m_path, entries));
+        QVERIFY(ModeFile::SaveProgramTable(m_path, entries).ok());
         velkora::IniDocument file;
         QVERIFY(velkora::readIniFile(m_path, file).ok());
         for (const char *key : {"AKTIV", "WARTEN_AUF", "WARTEN_MAX"}) {
@@ -146,23 +146,30 @@ private Q_SLOTS:
         QCOMPARE(loadEntries(), entries);
     }
 
-    // What cannot be read or replaced stays as it is, with one line on standard error.
+    // What cannot be read or replaced stays as it is, with one line on standard error and a
+    // message that names the file and says why in German.
     void refused()
     {
         const QString &path = m_path;
-        const auto expectLine = [](const char *line) {
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(line));
+        const auto refuses = [&path](const Entries &entries, const QString &line, const char *why) {
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression("^cannot save the list to \".*\": " + line));
+            return ModeFile::saveFailureMessage(path, ModeFile::SaveProgramTable(path, entries))
+                == QString("Die Liste konnte nicht gespeichert werden.\n\n%1\n\n%2").arg(path, why);
         };
         QVERIFY(QDir().mkdir(path));
-        expectLine("^cannot read the list from \".*Velkora.ini\": open: errno 21 ");
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^cannot read the list from \".*\": "
+                                                "open: errno 21 "));
         QCOMPARE(loadEntries(), Entries());
-        expectLine("^cannot save the list to \".*Velkora.ini\": open: errno 21 ");
-        QVERIFY(!ModeFile::SaveProgramTable(path, {{"/a", "A", "5"}}) && QDir().rmdir(path));
+        QVERIFY(refuses({{"/a", "A", "5"}}, "open: errno 21 ", "Ist ein Ordner.")
+                && QDir().rmdir(path));
         QVERIFY(writeFile("[0]\nDATEI=/a\n", 0444));
-        expectLine("^cannot save the list to \".*Velkora.ini\": access: errno 13 ");
-        QVERIFY(!ModeFile::SaveProgramTable(path, {{"/b", "B", "5"}}));
-        expectLine("^cannot save the list to \".*Velkora.ini\": entry 2 holds a line break");
-        QVERIFY(!ModeFile::SaveProgramTable(path, {{"/a", "A", "5"}, {"/b", "B\nC", "5"}}));
+        QVERIFY(refuses({{"/b", "B", "5"}}, "access: errno 13 ", "Zugriff verweigert."));
+        QVERIFY(refuses({{"/a", "A", "5"}, {"/b", "B\x1b[1mC", "5"}},
+                        "entry 2 holds a control character",
+                        "Eintrag 2 enthält ein Steuerzeichen (etwa einen Zeilenumbruch) oder ein "
+                        "Zeichen, das die Datei nicht aufnehmen kann."));
         QCOMPARE(bytesOf(path), "[0]\nDATEI=/a\n");
     }
 };

@@ -13,6 +13,10 @@ launch /config
 wid=$(timeout 30 xdotool search --sync --name '^Velkora$' | head -n 1)
 check "the window appears with the caption Velkora" test -n "$wid" || finish
 xdotool sleep 0.5 windowfocus "$wid" 2>/dev/null
+# Its icons were drawn at build time: shown, it has loaded no image format plugin nor the SVG library.
+check "the window is drawn without an image plugin or QtSvg" unmapped 'imageformats|libQt6Svg'
+has_icon() { xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (32 x 32)'; } # given after the first picture
+check "the window carries the program's icon" await has_icon
 eval "$(xdotool getwindowgeometry --shell "$wid")"
 menu=$((HEIGHT - 302)) # the client area is 302 px high; above it is the menu bar
 

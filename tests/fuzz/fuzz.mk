@@ -6,8 +6,8 @@
 #                                 fast; rerun a finding without that for the full stacks.
 #   make reliability-full         the long reliability runs that give the figures
 #                                 (50 rounds of the single-copy setups and another
-#                                 user's attempt, start
-#                                 stalls), in build/
+#                                 user's attempt, saves in place as another user,
+#                                 start stalls), in build/
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 RELIABILITY_BUILD ?= $(BUILD)

@@ -1,11 +1,14 @@
 // libFuzzer, in memory. Any input parses and gives its own bytes back, as a path does; then either
-// "Exit" keeps the list it loaded and a second "Exit" changes nothing, or a value made of the input
-// reads back identical, every other key as it was, or is refused with nothing changed.
+// "Exit" keeps the list it loaded (as the document gives a value back) and a second "Exit" changes
+// nothing, or refuses a list that holds a control character it would have to write elsewhere; or a
+// value made of the input reads back as the model says, every other key as it was, or is refused
+// with nothing changed.
 #include "config/ModINI.h"
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
 #include "platform/core/NativePath.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,17 +31,24 @@ static Entries loaded(const IniDocument &doc)
     return entries;
 }
 
+// C0 but TAB, and DEL: what the document refuses to write.
+static bool hasControl(QStringView s)
+{
+    return std::any_of(s.begin(), s.end(),
+                       [](QChar c) { return (c < u' ' && c != u'\t') || c == u'\x7f'; });
+}
+
 // What the document gives back: no pair of quotes keeps the blanks at the ends of a value with
-// both kinds; those at its start are lost, those at its end kept by a NUL. What ModINI gives of
-// that (cut): at most 254 characters, never half a pair, up to a NUL, no trailing blanks.
+// both kinds, and they are lost. What ModINI gives of that (cut): at most 254 characters, never
+// half a pair, up to a NUL (one the file held), no trailing blanks.
 static QString asRead(QString v, bool cut)
 {
     const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
-    if (v.contains(u'"') && v.contains(u'\'') && (blank(v.front()) || blank(v.back()))) {
-        while (blank(v.front()))
+    if (v.contains(u'"') && v.contains(u'\'')) {
+        while (!v.isEmpty() && blank(v.front()))
             v.remove(0, 1);
-        if (blank(v.back()))
-            v += QChar(0);
+        while (!v.isEmpty() && blank(v.back()))
+            v.chop(1);
     }
     const qsizetype n = std::min<qsizetype>(v.size(), cut ? 254 : v.size());
     v.truncate(n - (n < v.size() && v[n - 1].isHighSurrogate() && v[n].isLowSurrogate()));
@@ -58,11 +68,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size % 2 == 0) {
         const Entries entries = loaded(doc);
         IniDocument exit = doc;
-        const bool saved = ModeFile::SaveProgramTable(exit, entries);
+        const bool controls = std::any_of(entries.begin(), entries.end(), [](const auto &e) {
+            return hasControl(e.path) || hasControl(e.name) || hasControl(e.seconds);
+        });
+        if (!ModeFile::SaveProgramTable(exit, entries)) {
+            if (!controls)
+                fail("Exit refused a list without a control character");
+            return 0;
+        }
+        Entries kept = entries;
+        for (ModeFile::ListEntry &e : kept)
+            e = {asRead(e.path, false), asRead(e.name, false), e.seconds};
         IniDocument again = IniDocument::fromBytes(exit.toBytes());
-        if (!saved || loaded(again) != entries || !ModeFile::SaveProgramTable(again, entries)
+        if (loaded(again) != kept || !ModeFile::SaveProgramTable(again, entries)
             || again.isModified())
-            fail("Exit refused or changed the list, or a second Exit changed the file");
+            fail("Exit changed the list, or a second Exit changed the file");
         return 0;
     }
 
@@ -80,14 +100,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         value = QChar(sel & 8 ? u'"' : u'\'') + value + QChar(sel & 16 ? u'"' : u'\'');
     if (sel & 32)
         value = QStringLiteral(" \t") + value + QStringLiteral("\t ");
-    const bool fits
-        = !value.contains(u'\n') && !value.contains(u'\r') && (wide || value.isValidUtf16());
 
     QString name = QString::fromUtf8(bytes.first(std::min<qsizetype>(bytes.size(), 6)));
-    name.removeIf([](QChar c) { return QStringView(u"[]=;\r\n").contains(c); });
+    name.removeIf([](QChar c) { return hasControl({&c, 1}) || QStringView(u"[]=;").contains(c); });
     const QString keys[] = {QStringLiteral("DATEI"), QStringLiteral("NAME"), u'K' + name};
     const QString section = sel & 64 ? u'S' + name : QString::number(sel % 33),
                   &key = keys[sel % 3];
+    // A value the key holds already is taken even with a control character: nothing is written.
+    const bool fits = (!hasControl(value) || doc.value(section, key) == value)
+        && (wide || value.isValidUtf16());
     IniDocument edited = doc;
     if (edited.setValue(section, key, value) != fits || (!fits && edited.toBytes() != bytes))
         fail("value taken or refused wrongly", value);

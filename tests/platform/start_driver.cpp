@@ -1,16 +1,18 @@
 // start_driver <starts> [--mute-bus] [--fill-fds] <command>...: on every 50th tick of a 1 ms timer
 // starts the next of the commands (argv_probe, or entries that run it), round and round, and prints
-// "<i> <errno>:<text>" per start, then a RESULT line. --mute-bus: a session bus that accepts and
-// never answers; --fill-fds: every descriptor taken meanwhile. Exits 1 unless every start
-// succeeded, ran, saw descriptors 0-2 only and was reaped.
+// "<i> <errno>:<text>" per start, then a RESULT line. --mute-bus: a session bus that takes
+// connections and never answers; --fill-fds: every descriptor taken meanwhile. Exits 1 unless every
+// start succeeded, ran, saw descriptors 0-2 only and was reaped.
 #include "platform/start/ProcessStart.h"
 
-#include <QLocalServer>
 #include <QtCore>
 
 #include <cstdio>
+#include <cstring>
 
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,11 +22,17 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     QTemporaryDir dir;
-    QLocalServer mute;
-    if (args.removeAll(QStringLiteral("--mute-bus"))
-        && mute.listen(dir.filePath(QStringLiteral("bus"))))
-        qputenv("DBUS_SESSION_BUS_ADDRESS",
-                "unix:path=" + QFile::encodeName(mute.fullServerName()));
+    if (args.removeAll(QStringLiteral("--mute-bus"))) {
+        // A bus that takes connections and never says a word: the kernel
+        // queues each one, and nobody ever reads them.
+        const QByteArray bus = QFile::encodeName(dir.filePath(QStringLiteral("bus")));
+        sockaddr_un address {AF_UNIX, {}};
+        std::strncpy(address.sun_path, bus.constData(), sizeof address.sun_path - 1);
+        const int mute = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::bind(mute, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+            && ::listen(mute, SOMAXCONN) == 0)
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus);
+    }
     std::vector<int> filler;
     const bool fill = args.removeAll(QStringLiteral("--fill-fds")) > 0;
     for (int fd = 0; fill && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)

@@ -9,6 +9,7 @@ using Value = std::optional<QString>;
 
 class tst_IniFile : public QObject {
     Q_OBJECT
+    static constexpr char Before[] = "[0]\nA=1\nE=\x1b\n";
 
 private Q_SLOTS:
     void document_data()
@@ -69,6 +70,35 @@ private Q_SLOTS:
         QVERIFY(doc.setValue(u"0"_s, key, value));
         QCOMPARE(doc.toBytes(), after);
         QCOMPARE(velkora::IniDocument::fromBytes(after).value(u"0"_s, key), value);
+    }
+
+    // Nothing that no editor shows gets into the file, and no NUL stands in for blanks.
+    void controlCharacters_data()
+    {
+        QTest::addColumn<QString>("key"); // in section 0
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after"); // empty: refused, nothing changed
+        const auto row
+            = [](const char *name, const QString &key, const QString &value,
+                 const QByteArray &after) { QTest::newRow(name) << key << value << after; };
+        row("a NUL in a value is refused", "A", u"a\0b"_s, "");
+        row("DEL is refused", "A", "a\x7f", "");
+        row("a control character in a key is refused", "B\x01", "1", "");
+        row("a tab is written", "A", "a\tb", "[0]\nA=a\tb\nE=\x1b\n");
+        row("one already in the file may be set again", "E", "\x1b", Before);
+        row("both kinds of quote: blanks at the ends dropped, no NUL", "A", " 'a\" \t",
+            "[0]\nA='a\"\nE=\x1b\n");
+        row("both kinds of quote: what is left quoted where the reader would unwrap it", "A",
+            " \"a'b\" ", "[0]\nA=\"\"a'b\"\"\nE=\x1b\n");
+    }
+    void controlCharacters()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, after);
+        velkora::IniDocument doc = velkora::IniDocument::fromBytes(Before);
+        QCOMPARE(doc.setValue(u"0"_s, key, value), !after.isEmpty());
+        QCOMPARE(doc.toBytes(), after.isEmpty() ? Before : after);
     }
 
     // A key of ours that an entry no longer has goes with all its duplicates; a key added to a

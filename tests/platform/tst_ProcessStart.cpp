@@ -158,6 +158,39 @@ private Q_SLOTS:
         QVERIFY2(result.description.contains(description), qPrintable(result.description));
     }
 
+    // A bus with a service file for systemd that cannot start it: the first scope request learns
+    // so, with one line on record, and no later start asks again.
+    void scopesStopWhenSystemdCannotStart()
+    {
+        qputenv("VELKORA_SPAWN_LOG", QFile::encodeName(m_dir.filePath("spawned")));
+        QProcess bus;
+        bus.start("/usr/bin/dbus-daemon",
+                  {"--nofork", "--print-address", "--address=unix:dir=" + m_dir.path(),
+                   "--config-file=" + expand("%DATA%/spawn.conf")});
+        QVERIFY2(bus.waitForReadyRead(10000), "dbus-daemon did not start");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
+        static QAtomicInt lines = 0;
+        static const QtMessageHandler next = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+                lines += message.startsWith("the systemd user manager cannot be started");
+                next(type, context, message);
+            });
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^the systemd user manager cannot be started \\("
+                                                "org\\.freedesktop\\.DBus\\.Error\\.Spawn\\."));
+        ProcessStarter starter;
+        for (int start = 0; start < 3; ++start) {
+            QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^started "));
+            QVERIFY(starter.start(ARGV_PROBE, WindowStyle::Normal).ok());
+            QTRY_COMPARE(lines.loadRelaxed(), 1);
+        }
+        starter.finish(); // what was still asked gets its answer
+        QCOMPARE(QFile(m_dir.filePath("spawned")).size(), 1); // one line per try
+        qInstallMessageHandler(next);
+        bus.terminate();
+        QVERIFY(bus.waitForFinished());
+    }
+
     // argv_probe stands for an installed system information tool.
     void sysInfo()
     {

@@ -2,28 +2,54 @@
 
 #include <QtTest>
 
+#include <pwd.h>
+
 enum class Folder { Missing, Private, OpenToOthers, Link };
+
+struct Place {
+    Folder runtime = Folder::Missing; // $XDG_RUNTIME_DIR
+    Folder cache = Folder::Missing; // ~/.cache
+    QString cacheHome = {}; // $XDG_CACHE_HOME
+    bool bareSession = false; // neither HOME nor XDG_RUNTIME_DIR set
+    QString expected = {}; // empty: the guard is off
+};
+Q_DECLARE_METATYPE(Place)
+
+// The passwd entry of this test's user, with a home of the test's own: where a
+// session without HOME finds its folders.
+static QByteArray passwdHome;
+extern "C" passwd *getpwuid(uid_t uid)
+{
+    static passwd entry;
+    entry = passwd {};
+    entry.pw_uid = uid;
+    entry.pw_dir = passwdHome.data();
+    return &entry;
+}
 
 // Copies as processes: tests/reliability/single_race.sh.
 class tst_SingleInstance : public QObject {
     Q_OBJECT
-    static void row(const char *name, const auto &...v) { (QTest::newRow(name) << ... << v); }
+    static void row(const char *name, const Place &place) { QTest::newRow(name) << place; }
 
 private Q_SLOTS:
     // The lock goes nowhere another user could have made first or could swap.
     void folder_data()
     {
-        QTest::addColumn<Folder>("runtime"); // $XDG_RUNTIME_DIR
-        QTest::addColumn<Folder>("cache"); // ~/.cache
-        QTest::addColumn<QString>("cacheHome"); // $XDG_CACHE_HOME
-        QTest::addColumn<QString>("expected"); // empty: the guard is off
-        const QString none, cache = "home/.cache/velkora";
-        row("a private runtime folder", Folder::Private, Folder::Missing, none, QString("run"));
-        row("an open runtime folder", Folder::OpenToOthers, Folder::Missing, none, cache);
-        row("a runtime folder behind a link", Folder::Link, Folder::Private, none, cache);
-        row("a cache home outside home", Folder::Missing, Folder::Missing, QString("tmp"), cache);
-        row("a cache behind a link", Folder::Missing, Folder::Link, none, none);
-        row("a cache others may write", Folder::Missing, Folder::OpenToOthers, none, none);
+        QTest::addColumn<Place>("place");
+        const QString cache = "home/.cache/velkora";
+        row("a private runtime folder", {.runtime = Folder::Private, .expected = "run"});
+        row("an open runtime folder", {.runtime = Folder::OpenToOthers, .expected = cache});
+        row("a runtime folder behind a link",
+            {.runtime = Folder::Link, .cache = Folder::Private, .expected = cache});
+        row("a cache home outside home",
+            {.runtime = Folder::Missing, .cacheHome = "tmp", .expected = cache});
+        row("a cache behind a link", {.runtime = Folder::Missing, .cache = Folder::Link});
+        row("a cache others may write",
+            {.runtime = Folder::Missing, .cache = Folder::OpenToOthers});
+        // A session started without its variables: QDir::homePath() says "/".
+        row("no HOME, no runtime folder: the home of the passwd entry",
+            {.runtime = Folder::Missing, .bareSession = true, .expected = cache});
     }
     void folder()
     {
@@ -36,17 +62,22 @@ private Q_SLOTS:
             return kind == Folder::Missing
                 || (QDir().mkdir(path) && QFile::setPermissions(path, mode));
         };
-        QFETCH(Folder, runtime);
-        QFETCH(Folder, cache);
-        QFETCH(QString, cacheHome);
-        QVERIFY(make("home", Folder::Private) && make("run", runtime)
-                && make("home/.cache", cache));
-        qputenv("HOME", QFile::encodeName(dir.filePath("home")));
+        QFETCH(Place, place);
+        QVERIFY(make("home", Folder::Private) && make("run", place.runtime)
+                && make("home/.cache", place.cache));
+        passwdHome = QFile::encodeName(dir.filePath("home"));
+        qputenv("HOME", passwdHome);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.filePath("run")));
+        if (place.bareSession) {
+            qunsetenv("HOME");
+            qunsetenv("XDG_RUNTIME_DIR");
+        }
         qputenv("XDG_CACHE_HOME",
-                QFile::encodeName(cacheHome.isEmpty() ? cacheHome : dir.filePath(cacheHome)));
+                QFile::encodeName(place.cacheHome.isEmpty() ? place.cacheHome
+                                                            : dir.filePath(place.cacheHome)));
         const QString folder = velkora::privateRuntimeFolder();
-        QTEST(folder.isEmpty() ? folder : QDir(dir.path()).relativeFilePath(folder), "expected");
+        QCOMPARE(folder.isEmpty() ? folder : QDir(dir.path()).relativeFilePath(folder),
+                 place.expected);
     }
 };
 

@@ -1,7 +1,10 @@
-// One save of list A or B for the kill test: rel_tool <ini> a|b (exit 1: the save failed).
+// One save of list A or B for the kill test: rel_tool <ini> a|b (exit 1: the save failed, and the
+// message box's text on standard output).
 #include "config/ModeFile.h"
 
 #include <QCoreApplication>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -14,5 +17,8 @@ int main(int argc, char *argv[])
                           : QStringLiteral("/usr/bin/a%1").arg(i),
                         b ? QStringLiteral("Übersicht | %1").arg(i) : QStringLiteral("A%1").arg(i),
                         QString::number(b ? 30 + i : 2 + i)});
-    return ModeFile::SaveProgramTable(app.arguments().value(1), entries) ? 0 : 1;
+    const QString path = app.arguments().value(1);
+    const ModeFile::SaveResult result = ModeFile::SaveProgramTable(path, entries);
+    std::fputs(ModeFile::saveFailureMessage(path, result).toUtf8().constData(), stdout);
+    return result.ok() ? 0 : 1;
 }

@@ -124,7 +124,6 @@ frmConfig::frmConfig(velkora::Runtime &runtime, QString listFile, QWidget *paren
     , IniFilePath(std::move(listFile))
 {
     setObjectName(QStringLiteral("frmConfig"));
-    setWindowIcon(velkora::appIcon());
     createControls();
     placeControls();
 

@@ -4,7 +4,6 @@
 #include "config/StartConditions.h"
 #include "platform/Runtime.h"
 #include "platform/core/Log.h"
-#include "resources/Resources.h"
 #include "ui/Layout.h"
 
 #include <QFontMetrics>
@@ -53,7 +52,6 @@ frmAuto::frmAuto(velkora::Runtime &runtime, const velkora::ProgramList &table, Q
 {
     setObjectName(QStringLiteral("frmAuto"));
     setWindowTitle(QStringLiteral("Autostart"));
-    setWindowIcon(velkora::appIcon());
     setFixedSize(velkora::ui::twips(4680), velkora::ui::twips(930));
 
     for (std::size_t i = 0; i < lbl1.size(); ++i) {
