@@ -12,7 +12,9 @@
 #include "ui/config/TakeOverDialog.h"
 
 #include <QActionGroup>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QHash>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -508,6 +510,24 @@ QListWidgetItem *frmConfig::newItem(const Line &line)
 
 namespace {
 
+// A line's mark, read once. Lines without one keep its room, so that all
+// texts start alike.
+QIcon lineIcon(const char *name)
+{
+    static QHash<QByteArray, QIcon> icons;
+    if (icons.isEmpty())
+        qAddPostRoutine([] { icons.clear(); }); // pictures cannot outlive the application
+    QIcon &icon = icons[name];
+    if (icon.isNull() && name) {
+        icon = velkora::buttonIcon(QLatin1String(name));
+    } else if (icon.isNull()) {
+        QPixmap blank(16, 16);
+        blank.fill(Qt::transparent);
+        icon = QIcon(blank);
+    }
+    return icon;
+}
+
 // What an entry waits for, as its line's tooltip tells it; empty: nothing.
 QString waitingText(const ModeFile::ListEntry &entry)
 {
@@ -546,15 +566,9 @@ void frmConfig::setLine(QListWidgetItem *item, const Line &line)
         tips << QStringLiteral("Startet auch über den Autostart der Sitzung");
     if (!waiting.isEmpty())
         tips << waiting;
-    // Lines without an icon keep its room, so that all texts start alike.
-    static const QIcon none = [] {
-        QPixmap blank(16, 16);
-        blank.fill(Qt::transparent);
-        return QIcon(blank);
-    }();
-    item->setIcon(!line.alsoStartedAs.isEmpty() ? velkora::buttonIcon(QStringLiteral("doppelt"))
-                      : !waiting.isEmpty()      ? velkora::buttonIcon(QStringLiteral("warten"))
-                                                : none);
+    item->setIcon(lineIcon(!line.alsoStartedAs.isEmpty() ? "doppelt"
+                               : !waiting.isEmpty()      ? "warten"
+                                                         : nullptr));
     item->setToolTip(tips.join(QLatin1Char('\n')));
 }
 
@@ -700,12 +714,17 @@ void frmConfig::cmd_test_Click()
                              + result.description);
 }
 
+// A list that cannot be saved is said so before the window goes, which a
+// Linux list file can fail in more ways than a Windows one. What the session
+// starts by itself changes only once the list that starts those programs
+// instead is saved.
 void frmConfig::cmd_exit_Click()
 {
-    // What the session starts by itself changes only once the list that
-    // starts those programs instead is saved.
-    if (ModeFile::SaveProgramTable(IniFilePath, listEntries()))
+    const ModeFile::SaveResult saved = ModeFile::SaveProgramTable(IniFilePath, listEntries());
+    if (saved.ok())
         switchSessionEntries();
+    else
+        m_runtime.messageBox(ModeFile::saveFailureMessage(IniFilePath, saved));
     close();
     m_runtime.endProgram();
 }

@@ -15,6 +15,7 @@
 
 #include <charconv>
 #include <limits>
+#include <utility>
 
 using velkora::ui::place;
 
@@ -158,6 +159,8 @@ void frmAuto::Timer1_Timer()
 {
     if (m_unloaded)
         return;
+    if (!std::exchange(m_doubleStartsLogged, true))
+        logDoubleStarts();
     if (m_waiting) {
         waitTick();
         return;
@@ -179,6 +182,30 @@ void frmAuto::Timer1_Timer()
         beginWait();
     else
         startCurrent();
+}
+
+// Looked at once the window is up, not before: reading the session's
+// autostart folders would delay the window.
+void frmAuto::logDoubleStarts()
+{
+    QList<const velkora::ProgramEntry *> entries;
+    QStringList commands;
+    for (qint32 slot = 0; slot < m_table.EntryCount; ++slot) {
+        const velkora::ProgramEntry &entry = entryAt(slot);
+        if (entry.active && entry.filled()) {
+            entries << &entry;
+            commands << *entry.path;
+        }
+    }
+    const QStringList also
+        = commands.isEmpty() ? QStringList() : m_runtime.alsoStartedBySession(commands);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (!also.value(i).isEmpty())
+            qCWarning(velkora::lcStart,
+                      "\"%s\" also starts through the session's autostart (%s.desktop): it "
+                      "may run twice",
+                      logName(*entries[i]).constData(), qUtf8Printable(also[i]));
+    }
 }
 
 // The current entry starts and the next one that is on becomes current.

@@ -55,6 +55,7 @@ private:
     qint32 firstActiveFrom(qint32 slot) const;
     void startCurrent();
     void watchConditions();
+    void logDoubleStarts();
     bool mustWait(const velkora::ProgramEntry &entry) const;
     QString awaited(const velkora::StartConditions &conditions) const;
     void beginWait();
@@ -74,6 +75,7 @@ private:
     velkora::Runtime &m_runtime;
     const velkora::ProgramList &m_table;
     bool m_unloaded = false;
+    bool m_doubleStartsLogged = false;
     // While the current entry waits for its conditions: the seconds of its
     // longest wait that are left, and since when it waits (for the log).
     bool m_waiting = false;

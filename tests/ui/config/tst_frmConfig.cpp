@@ -21,6 +21,20 @@ struct Search {
     int tests = 0, failure = 0;
     QString name {};
 };
+// Taking over the session's entries x, y and z: those ticked in the window; then a line selected
+// and buttons pressed before "Exit"; the session's folders that cannot be written, or a list file
+// that cannot be saved. What follows: the list's lines, the ids switched off at "Exit", the
+// messages.
+struct TakeOver {
+    QList<int> ticked;
+    int selected = -1;
+    Buttons pressed {};
+    QString sessionError {};
+    bool saveFails = false;
+    Lines after {};
+    QStringList taken {};
+    QStringList messages {};
+};
 struct Edit {
     Rows clicked {};
     Boxes typed {};
@@ -76,7 +90,11 @@ class tst_frmConfig : public QObject {
     }
 
 private Q_SLOTS:
-    void init() { m_runtime = std::make_unique<test::FakeRuntime>(); }
+    void init()
+    {
+        m_runtime = std::make_unique<test::FakeRuntime>();
+        QFile::remove(m_dir.filePath("Velkora.ini"));
+    }
 
     void editing_data()
     {
@@ -287,6 +305,89 @@ private Q_SLOTS:
         QCOMPARE(m_runtime->messages,
                  QStringList {"Der Start beim Anmelden konnte nicht eingerichtet "
                               "werden.\nZugriff verweigert: /x"});
+    }
+
+    void takeOver_data()
+    {
+        QTest::addColumn<TakeOver>("row");
+        const auto row = [](const char *name, const TakeOver &t) { QTest::newRow(name) << t; };
+        const Lines xz {"x.desktop|X|5", "z.desktop|Z|10"};
+        const QString refused = "Zugriff verweigert: /autostart";
+        row("ticked entries go to the end with their names and delays, switched off at Exit",
+            {.ticked = {0, 2}, .after = abc + xz, .taken = {"x", "z"}});
+        row("an entry deleted again before Exit stays on in the session",
+            {.ticked = {0, 2},
+             .selected = 3,
+             .pressed = {"cmd_kill"},
+             .after = abc + xz.mid(1),
+             .taken = {"z"}});
+        row("a folder that cannot be written: nothing is added, and the window says why",
+            {.ticked = {0},
+             .sessionError = refused,
+             .after = abc,
+             .messages = {"Die Autostart-Einträge können nicht übernommen werden.\n" + refused,
+                          "Der Autostart der Sitzung konnte nicht angepasst werden; die Liste ist "
+                          "gespeichert.\n"
+                              + refused}});
+        row("a list that cannot be saved switches nothing off",
+            {.ticked = {1}, .saveFails = true, .after = abc + Lines {"y.desktop|Y|10"}});
+    }
+    void takeOver()
+    {
+        QFETCH(TakeOver, row);
+        m_runtime->session = {{"x", "/a/x.desktop", "X", "x --bg", 5, false},
+                              {"y", "/etc/xdg/autostart/y.desktop", "Y", "y", 10, true},
+                              {"z", "/a/z.desktop", "Z", "z", 10, false}};
+        m_runtime->sessionError = row.sessionError;
+        open();
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto *entries = dialog->findChild<QTreeWidget *>("sessionEntries");
+            for (int i : row.ticked)
+                entries->topLevelItem(i)->setCheckState(0, Qt::Checked);
+            QTest::mouseClick(dialog->findChild<QPushButton *>("takeOver"), Qt::LeftButton);
+        });
+        m_window->findChild<QAction *>("mnuTakeOver")->trigger();
+        if (row.selected >= 0)
+            list()->setCurrentRow(row.selected);
+        press(row.pressed);
+        QCOMPARE(lines(), row.after);
+        const QString path = m_dir.filePath("Velkora.ini");
+        QVERIFY(!row.saveFails || QDir().mkdir(path)); // a folder in the file's place
+        press({"cmd_exit"});
+        QCOMPARE(m_runtime->taken, row.taken);
+        QCOMPARE(m_runtime->keptListed.size(), row.saveFails ? 0 : lines().size());
+        if (row.saveFails)
+            row.messages = QStringList {m_runtime->messages.value(0)};
+        QCOMPARE(m_runtime->messages, row.messages);
+        QVERIFY(!row.saveFails || row.messages[0].contains(path));
+        QVERIFY(!row.saveFails || QDir().rmdir(path));
+    }
+
+    // The window names what does not fit; the first that fit are taken. A line the session
+    // also starts is marked.
+    void takeOverRoomAndDoubleStarts()
+    {
+        for (int i = 0; i < 30; ++i)
+            m_runtime->session.append({QString("e%1").arg(i), "", QString("E%1").arg(i), "e", 10});
+        m_runtime->alsoStarted = {"", "b-app", ""};
+        open();
+        QCOMPARE(list()->item(1)->toolTip(), "Startet auch über den Autostart der Sitzung");
+        QCOMPARE(list()->item(0)->toolTip(), "");
+        QString status;
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = QApplication::activeModalWidget();
+            auto *entries = dialog->findChild<QTreeWidget *>("sessionEntries");
+            for (int i = 0; i < entries->topLevelItemCount(); ++i)
+                entries->topLevelItem(i)->setCheckState(0, Qt::Checked);
+            status = dialog->findChild<QLabel *>("status")->text();
+            QTest::mouseClick(dialog->findChild<QPushButton *>("takeOver"), Qt::LeftButton);
+        });
+        m_window->findChild<QAction *>("mnuTakeOver")->trigger();
+        QCOMPARE(status, "Passt nicht mehr in die Liste (höchstens 31 Einträge): E28, E29");
+        QCOMPARE(list()->count(), 31);
+        QCOMPARE(lines().constLast(), "e27.desktop|E27|10");
     }
 
     // Closing writes nothing; "Exit" writes the list, which by then alone holds the entries.

@@ -211,6 +211,17 @@ private Q_SLOTS:
         QCOMPARE(starts, row.starts);
     }
 
+    // A program that the session's autostart starts too is named on the first tick.
+    void doubleStartsOnRecord()
+    {
+        m_runtime->alsoStarted = {"", "b-app"};
+        open({{"a", 5}, {"b", 5}, {"c", 5, false}});
+        QTest::ignoreMessage(QtWarningMsg,
+                             "\"B\" also starts through the session's autostart "
+                             "(b-app.desktop): it may run twice");
+        tickUntil(2);
+    }
+
     void countdownLines()
     {
         const QString longName = QString("Ein langer Programmname, ").repeated(3);
