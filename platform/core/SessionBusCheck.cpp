@@ -1,8 +1,11 @@
 #include "platform/core/SessionBusCheck.h"
 
+#include <QDeadlineTimer>
 #include <QtGlobal>
 
 #include <algorithm>
+
+#include <systemd/sd-bus.h>
 
 namespace velkora {
 
@@ -22,47 +25,73 @@ LeftBus &leftBus()
     return state;
 }
 
+// The address as sd-bus and libdbus find it: the variable, else the socket
+// in the user's runtime folder. Read here, on the main thread, before Qt
+// starts changing the environment.
+QByteArray sessionBusAddress()
+{
+    if (qEnvironmentVariableIsSet(AddressVariable))
+        return qgetenv(AddressVariable);
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    return runtime.isEmpty() ? QByteArray()
+                             : "unix:path=" + runtime.toPercentEncoding("/*", "~") + "/bus";
+}
+
+bool staysSilent(sd_bus *bus, const QDeadlineTimer &deadline)
+{
+    for (;;) {
+        const int r = sd_bus_process(bus, nullptr);
+        if (r < 0 || sd_bus_is_open(bus) <= 0 || sd_bus_is_ready(bus) > 0)
+            return false;
+        if (r > 0)
+            continue;
+        if (deadline.hasExpired())
+            return true;
+        const qint64 restNs = std::max<qint64>(deadline.remainingTimeNSecs(), 0);
+        sd_bus_wait(bus, uint64_t(restNs / 1000 + 1));
+    }
+}
+
 } // namespace
 
 SessionBusCheck::SessionBusCheck(int budgetMs)
-    : m_deadline(budgetMs, Qt::PreciseTimer)
+    : m_address(sessionBusAddress())
 {
-    // Only the connect and the first bytes of the handshake happen here;
-    // the Hello goes out queued.
-    if (sd_bus_open_user(&m_bus) < 0)
-        m_bus = nullptr;
+    if (m_address.isEmpty())
+        return;
+    m_asking = std::thread([this, deadline = QDeadlineTimer(budgetMs, Qt::PreciseTimer)] {
+        sd_bus *bus = nullptr;
+        if (sd_bus_new(&bus) < 0)
+            return;
+        // Only the connect and the first bytes of the handshake happen
+        // here; the Hello goes out queued.
+        if (sd_bus_set_address(bus, m_address.constData()) >= 0
+            && sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0)
+            m_silent = staysSilent(bus, deadline);
+        // Closed without a flush, which would wait on a silent bus.
+        sd_bus_close_unref(bus);
+    });
 }
 
 SessionBusCheck::~SessionBusCheck()
 {
-    // Closed without a flush, which would wait on a silent bus.
-    sd_bus_close_unref(m_bus);
+    if (m_asking.joinable())
+        m_asking.join();
 }
 
 bool SessionBusCheck::silent()
 {
-    // A wait on the window thread, but a bounded one and before any window
-    // exists: the alternative is Qt waiting on the same bus for good.
-    while (m_bus) {
-        const int r = sd_bus_process(m_bus, nullptr);
-        if (r < 0 || sd_bus_is_open(m_bus) <= 0 || sd_bus_is_ready(m_bus) > 0)
-            return false;
-        if (r > 0)
-            continue;
-        if (m_deadline.hasExpired())
-            return true;
-        const qint64 restNs = std::max<qint64>(m_deadline.remainingTimeNSecs(), 0);
-        sd_bus_wait(m_bus, uint64_t(restNs / 1000 + 1));
-    }
-    return false;
+    // A wait on the window thread, but a bounded one, before any window
+    // exists, and none at all where the bus is healthy: the alternative is
+    // Qt waiting on the same bus for good.
+    if (m_asking.joinable())
+        m_asking.join();
+    return m_silent;
 }
 
 QByteArray SessionBusCheck::address() const
 {
-    const char *address = nullptr;
-    if (!m_bus || sd_bus_get_address(m_bus, &address) < 0)
-        return {};
-    return address;
+    return m_address;
 }
 
 void leaveSessionBus()

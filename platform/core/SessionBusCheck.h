@@ -8,34 +8,34 @@
 // started programs still get the session's real bus address.
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 
-#include <systemd/sd-bus.h>
+#include <thread>
 
 namespace velkora {
 
 class SessionBusCheck {
 public:
-    /// Starts connecting to the session bus and returns at once: the
-    /// handshake goes on while the caller does other work. The bus has
-    /// budgetMs from here to answer.
+    /// Starts asking the session bus, on a thread of its own, whether it
+    /// answers within budgetMs, and returns at once: the handshake goes on
+    /// while the caller does other work.
     explicit SessionBusCheck(int budgetMs);
     ~SessionBusCheck();
     SessionBusCheck(const SessionBusCheck &) = delete;
     SessionBusCheck &operator=(const SessionBusCheck &) = delete;
 
     /// True when the bus took the connection but has neither answered nor
-    /// failed within the budget; waits only for what is left of the budget,
-    /// nothing when the answer is in. False for a bus that answered, and for
-    /// one that is not there or refuses us: Qt finds that out at once itself.
+    /// failed within the budget. Returns at once when the answer is in, else
+    /// at the end of the budget. False for a bus that answered, and for one
+    /// that is not there or refuses us: Qt finds that out at once itself.
     [[nodiscard]] bool silent();
 
     /// The bus's address, for the log.
     QByteArray address() const;
 
 private:
-    sd_bus *m_bus = nullptr;
-    QDeadlineTimer m_deadline;
+    QByteArray m_address;
+    bool m_silent = false;
+    std::thread m_asking;
 };
 
 /// Keeps this process off the session bus from now on: D-Bus clients in it
