@@ -57,7 +57,7 @@ check "as root, and only then, each countdown says so" \
 
 # The signal comes as the save replaces the file: the whole new list is there, and the end is clean.
 printf '[0]\nDATEI=/bin/true\nZEIT=5\n' >"$ini"
-ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null -P "$PWD/$ini" -e trace=rename \
+ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null -e trace=rename \
     -e inject=rename:signal=SIGTERM:when=1 app/Velkora /config >app.log 2>&1 &
 app_pid=$!
 wid=$(timeout 30 xdotool search --sync --name '^Velkora$' | head -n 1) && sleep 0.5
