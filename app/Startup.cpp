@@ -213,8 +213,7 @@ std::unique_ptr<frmConfig> run(velkora::Runtime &runtime)
     case Mode::Automatic:
         if (velkora::runsAsRoot())
             qCWarning(velkora::lcStart,
-                      "running as root: every program of the list starts as "
-                      "root too");
+                      "running as root: every program of the list starts as root too");
         fxAutoProg(runtime, table);
         break;
     }
