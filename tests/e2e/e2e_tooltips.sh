@@ -29,4 +29,5 @@ check "the seconds box shows its tooltip" hover '^Velkora$' 302 164 84
 kill "$app_pid" && wait_end
 launch
 check "the countdown shows the whole of a long name" hover '^Autostart$' 62 156 44
+kill "$app_pid" && wait_end
 finish
