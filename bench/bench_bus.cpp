@@ -1,8 +1,8 @@
 // What the start-up's look at the session bus costs the window thread. Against a
-// healthy bus (a private dbus-daemon): the connect, the look right away (the worst case:
-// it waits for the daemon's answer) and the look after 20 ms of other work, about what
-// QApplication's construction takes, so that the answer is in. Against the same daemon
-// stopped: the whole wait, which is the budget. Prints figures only.
+// healthy bus (a private dbus-daemon): the constructor, which starts the asking thread, the
+// look right away (the worst case: it waits for the daemon's answer) and the look after 20 ms
+// of other work, about what QApplication's construction takes, so that the answer is in.
+// Against the same daemon stopped: the whole wait, which is the budget. Prints figures only.
 //
 // Usage: bench_bus [rounds]
 
@@ -37,16 +37,16 @@ void report(const char *what, std::vector<double> values)
                 values[values.size() / 2], values[values.size() * 95 / 100], values.back());
 }
 
-// One check: how long its connect and its look hold the caller, with `work` between them.
+// One check: how long its constructor and its look hold the caller, `work` between them.
 std::pair<double, double> check(std::chrono::milliseconds work, bool *silent)
 {
     const auto before = Clock::now();
     velkora::SessionBusCheck bus(BudgetMs);
-    const auto connected = Clock::now();
+    const auto started = Clock::now();
     std::this_thread::sleep_for(work);
     const auto looking = Clock::now();
     *silent = bus.silent();
-    return {micros(connected - before), micros(Clock::now() - looking)};
+    return {micros(started - before), micros(Clock::now() - looking)};
 }
 
 } // namespace
@@ -78,7 +78,7 @@ int main(int argc, char **argv)
         afterWork.push_back(check(std::chrono::milliseconds(20), &silent).second);
         silentCount += silent;
     }
-    report("healthy bus: connect (in the constructor)", connect);
+    report("healthy bus: constructor (starts the thread)", connect);
     report("healthy bus: look right away", rightAway);
     report("healthy bus: look after 20 ms", afterWork);
     std::printf("healthy bus taken for silent: %d of %d\n", silentCount, 2 * rounds);
