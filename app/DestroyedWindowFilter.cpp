@@ -4,10 +4,28 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
 namespace velkora {
+
+namespace {
+
+// Only a window of ours (a main window or a dialog) counts: tooltips, menus
+// and other popups come and go by Qt's own hand. The id is the QWindow's, not
+// the widget's: Qt replaces a native window when it moves it to another
+// screen (a tooltip does so at every show) and the widget keeps the old id,
+// whose destruction is then Qt's own doing.
+bool isOwnWindow(const QWidget *w, xcb_window_t destroyed)
+{
+    const Qt::WindowType type = w->windowType();
+    const QWindow *native = w->windowHandle();
+    return (type == Qt::Window || type == Qt::Dialog) && w->isVisible() && native
+        && native->handle() && native->winId() == destroyed;
+}
+
+} // namespace
 
 bool DestroyedWindowFilter::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
@@ -19,7 +37,7 @@ bool DestroyedWindowFilter::nativeEventFilter(const QByteArray &eventType, void 
         return false;
     const xcb_window_t destroyed = static_cast<const xcb_destroy_notify_event_t *>(message)->window;
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (!w->isVisible() || w->internalWinId() != destroyed)
+        if (!isOwnWindow(w, destroyed))
             continue;
         qCInfo(lcSession, "window \"%ls\" was destroyed by another program; closing it",
                qUtf16Printable(w->windowTitle()));

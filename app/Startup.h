@@ -3,7 +3,9 @@
 // and the moment one of the three modes takes over. Only the window that the
 // chosen mode needs is ever built.
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -24,6 +26,21 @@ Mode modeOf(const QString &argumentText);
 
 /// The usage message of "/?".
 QString usageText();
+
+/// What "--help" or "-h" (the help text) and "--version" (name and version)
+/// print on standard output when one of them is the first argument (after
+/// argv[0]); empty for every other command line. They start nothing: no
+/// window, no lock, no list read.
+QByteArray terminalAnswer(const QStringList &arguments);
+
+/// Call right before QApplication is made: Qt's log lines are held back
+/// while it looks for a display. Where it finds none, the program ends there
+/// instead of in Qt's abort: "/?" with the usage text on standard output and
+/// status 0, every other mode with one line on standard error and status 1.
+void beginDisplaySearch(const QStringList &arguments);
+
+/// Call once QApplication is made: the held lines go on as they came.
+void endDisplaySearch();
 
 /// The report of a second copy whose first copy did not answer.
 QString notAnsweringText(const QString &title);

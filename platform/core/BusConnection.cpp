@@ -1,6 +1,7 @@
 #include "platform/core/BusConnection.h"
 
 #include "platform/core/Log.h"
+#include "platform/core/SessionBusCheck.h"
 
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
@@ -54,6 +55,11 @@ bool BusConnection::open()
         return true;
     if (m_missing)
         return false;
+    // Left at start-up because it did not answer: that was said in the log.
+    if (m_kind == Kind::Session && sessionBusLeft()) {
+        m_missing = true;
+        return false;
+    }
     sd_bus *bus = nullptr;
     const int r = m_kind == Kind::Session ? sd_bus_open_user(&bus) : sd_bus_open_system(&bus);
     const int fd = r < 0 ? r : sd_bus_get_fd(bus);

@@ -39,4 +39,9 @@ AppInfo applicationInfo()
     return applicationInfoFor(QStringLiteral("/proc/self/exe"));
 }
 
+bool runsAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
 } // namespace velkora

@@ -26,4 +26,7 @@ AppInfo applicationInfo();
 /// The same, for a given executable path; split out so that tests can name files.
 AppInfo applicationInfoFor(const QString &executablePath);
 
+/// True when the process runs with root's rights (effective user id 0).
+bool runsAsRoot();
+
 } // namespace velkora

@@ -3,6 +3,7 @@
 #include "platform/core/ErrnoText.h"
 #include "platform/core/Log.h"
 #include "platform/core/NativePath.h"
+#include "platform/core/SessionBusCheck.h"
 #include "platform/start/AutostartEntry.h"
 #include "platform/start/SessionBus.h"
 
@@ -346,15 +347,20 @@ ResolvedCommand resolveText(const QString &commandText)
 
 // Ours, without the activation token and startup id we were given: they
 // belong to our own window, and a program that used them would take focus
-// in our name.
+// in our name. Where we left a silent session bus, the program gets the
+// session's bus address as we were given it: it may well answer later.
 std::vector<char *> childEnvironment(QByteArray &startupEntry)
 {
+    const bool busLeft = sessionBusLeft();
     std::vector<char *> env;
     for (char **entry = environ; *entry; ++entry) {
         if (qstrncmp(*entry, "XDG_ACTIVATION_TOKEN=", 21) != 0
-            && qstrncmp(*entry, "DESKTOP_STARTUP_ID=", 19) != 0)
+            && qstrncmp(*entry, "DESKTOP_STARTUP_ID=", 19) != 0
+            && !(busLeft && qstrncmp(*entry, "DBUS_SESSION_BUS_ADDRESS=", 25) == 0))
             env.push_back(*entry);
     }
+    if (const char *busEntry = givenSessionBusEntry())
+        env.push_back(const_cast<char *>(busEntry));
     if (!startupEntry.isEmpty())
         env.push_back(startupEntry.data());
     env.push_back(nullptr);

@@ -31,6 +31,26 @@ private Q_SLOTS:
         QTEST(Startup::modeOf(arguments), "mode");
     }
 
+    // Only as the first argument, and only these spellings: "/c --help" is the configuration.
+    void terminalAnswer_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("firstLine"); // empty: no answer, the program starts
+        const QByteArray help = "Aufruf: Velkora [/config | /? | -h | --help | --version]";
+        row("--help", QStringList {"--help"}, help);
+        row("-h", QStringList {"-h", "/config"}, help);
+        row("--version", QStringList {"--version"}, QByteArray("Velkora 1.1.0"));
+        row("after another argument", QStringList {"/c", "--help"}, QByteArray());
+        row("a longer word", QStringList {"--helpme"}, QByteArray());
+    }
+    void terminalAnswer()
+    {
+        QFETCH(QStringList, arguments);
+        const QByteArray answer
+            = Startup::terminalAnswer(QStringList {"/usr/bin/Velkora"} + arguments);
+        QTEST(answer.left(answer.indexOf('\n')), "firstLine");
+    }
+
     void formLoad_data()
     {
         QTest::addColumn<QString>("arguments");
