@@ -19,12 +19,14 @@ SCREENSHOT_DIR ?= docs/screenshots
 
 .PHONY: install install-autostart uninstall uninstall-autostart deb screenshots
 
-# The prefix is checked before anything is built, so a refusal costs nothing.
-# A login start that an earlier install wrote under the old name moves to the
+# The prefix is checked before anything is built, so a refusal costs nothing;
+# the tests are not built. The icon theme's folders hold the menu icon. A login
+# start that an earlier install wrote under the old name moves to the
 # new one.
 install:
 	@packaging/check-prefix.sh "$(PREFIX)" "$(ALLOW_SYSTEM_PREFIX)"
-	@$(MAKE) --no-print-directory build
+	$(call install-missing,hicolor-icon-theme)
+	@$(MAKE) --no-print-directory program
 	cmake --install $(BUILD) --strip --prefix "$$(realpath -m -- "$(PREFIX)")"
 	@echo "Installed Velkora: $(PREFIX)/bin/velkora (configuration: $(PREFIX)/lib/velkora/Velkora.ini)"
 	@prefix=$$(realpath -m -- "$(PREFIX)"); old="$(AUTOSTART_DIR)/velkora.desktop"; \
@@ -50,7 +52,9 @@ uninstall-autostart:
 	@if [ -f "$(AUTOSTART_FILE)" ]; then rm -f "$(AUTOSTART_FILE)" && echo "Removed $(AUTOSTART_FILE)"; fi
 
 deb:
+	$(call install-missing,$(BUILD_PACKAGES) debhelper)
 	packaging/build-deb.sh "$(DEB_DIR)" $(JOBS)
 
-screenshots: build
+screenshots: test-deps
+	@$(MAKE) --no-print-directory program
 	packaging/screenshots.sh $(BUILD)/Velkora $(SCREENSHOT_DIR)

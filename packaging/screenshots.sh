@@ -7,7 +7,7 @@ set -euo pipefail
 exe=${1:?usage: screenshots.sh <built Velkora> <output folder>}
 out=${2:?usage: screenshots.sh <built Velkora> <output folder>}
 for tool in xvfb-run xdotool import; do
-  command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool is missing (make deps installs it)" >&2; exit 1; }
+  command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool is missing (make test-deps installs it)" >&2; exit 1; }
 done
 mkdir -p "$out"
 out=$(cd "$out" && pwd)

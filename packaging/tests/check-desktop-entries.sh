@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The menu and login start entries as installed pass desktop-file-validate
-# (hints allowed) and xdg-desktop-menu, carry the one id, and really start the
-# program through a path that needs every kind of Exec quoting.
+# (hints allowed) and xdg-desktop-menu, carry the one id, are found by a menu
+# search in English and German, and really start the program through a path
+# that needs every kind of Exec quoting.
 #   check-desktop-entries.sh <packaging folder> <configured templates> <application id> <scratch>
 set -euo pipefail
 usage="usage: check-desktop-entries.sh <packaging folder> <configured templates> <id> <scratch folder>"
@@ -39,6 +40,20 @@ mains=$(key Categories "$menu" | tr ';' '\n' \
 grep -q '^X-GNOME-Autostart-Phase' "$login" && bad "the login start must not ask for an autostart phase"
 HOME=$work/home XDG_DATA_HOME=$work/home/share XDG_CONFIG_HOME=$work/home/config \
   xdg-desktop-menu install --mode user "$menu" || bad "xdg-desktop-menu refuses $menu"
+
+# The menu's search (GIO's, as GNOME Shell's) finds the entry by its English
+# words where no language is chosen, and by its German ones in German.
+search() { # <locale> <term>: the desktop ids found
+  LC_ALL=$1 XDG_DATA_HOME=$work/home/share XDG_DATA_DIRS=$work/none env -u LANGUAGE /usr/bin/python3 -c '
+import sys, gi
+gi.require_version("Gio", "2.0")
+from gi.repository import Gio
+print(*(app for hits in Gio.DesktopAppInfo.search(sys.argv[1]) for app in hits))' "$2"
+}
+for query in "C login" "de_DE.UTF-8 Anmeldung"; do
+  read -r locale term <<<"$query"
+  [[ " $(search "$locale" "$term") " == *" $id.desktop "* ]] || bad "searching '$term' in locale $locale misses the menu entry"
+done
 
 # gio launches the way the desktop does; what arrives must be the exact argv.
 for entry in "$menu" "$login"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The man page renders without a single warning from man or groff, names this
 # version, keeps every path whole at any width (no hyphenation, no break at a
-# hyphen inside a path), and whatis finds its NAME line after mandb.
+# hyphen inside a path), gives each file of FILES its own item, and whatis
+# finds its NAME line after mandb.
 set -euo pipefail
 usage="usage: check-manpage.sh <page> <version> <scratch folder>"
 page=${1:?$usage}
@@ -13,6 +14,13 @@ warn+=$(groff -man -ww -z "$page" 2>&1) || fail=1
 if [[ -n $warn ]]; then echo "$warn"; fail=1; fi
 if ! head -n1 "$page" | grep -qF "\"Velkora $version\""; then
   echo "FAIL: the title line does not name Velkora $version"; fail=1
+fi
+# A file named after a full stop in FILES opens a new item, which groff does
+# not notice when .TP is missing: the file just runs on in the item before.
+if ! awk '/^\.SH/ { files = ($2 == "FILES") }
+          files && /^\.I/ && previous ~ /[.!?]\)?$/ { print "FAIL: no .TP before line " NR ": " $0; bad = 1 }
+          { previous = $0 } END { exit bad }' "$page"; then
+  fail=1
 fi
 for width in 30 45 60 80; do
   if MANWIDTH=$width man -l "$page" 2>/dev/null | grep -E '‐$|/[^ ]*-$'; then
