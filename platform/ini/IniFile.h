@@ -59,6 +59,7 @@ public:
     QByteArray toBytes() const;
 
 private:
+    class Reader;
     enum class Kind : quint8 { Other, Comment, Section, Key };
     // Ascii: the line holds no other byte, so a change takes the file's choice.
     enum class Encoding : quint8 { Ascii, Utf8, Cp1252, Utf16Le, Utf16Be };
