@@ -19,9 +19,8 @@ int main(int argc, char *argv[])
     int rest = 60;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, &line, [&] {
-        line.setText(QStringLiteral("Starte in (%1 sek. )").arg(--rest));
-    });
+    QObject::connect(&tick, &QTimer::timeout, &line,
+                     [&] { line.setText(QStringLiteral("Starte in (%1 sek. )").arg(--rest)); });
     tick.start(1000);
     window.show();
     return QApplication::exec();
