@@ -18,7 +18,7 @@ PACKAGES := g++ make cmake pkgconf qt6-base-dev qt6-svg-dev qt6-translations-l10
 	python3-dbus python3-gi systemd strace debhelper devscripts lintian \
 	libxcb1-dev qt6-wayland weston openbox clang-format shellcheck
 
-.PHONY: all deps build run test check-style test-normal test-asan bench clean
+.PHONY: all deps build run test check-style check-size test-normal test-asan bench clean
 
 # install, uninstall, install-autostart, deb, screenshots
 -include packaging/install.mk
@@ -57,6 +57,7 @@ run: build
 test: deps
 	$(MAKE) --no-print-directory check-style
 	$(MAKE) --no-print-directory test-normal
+	$(MAKE) --no-print-directory check-size
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60
 
@@ -67,6 +68,12 @@ check-style:
 	  \( -name '*.cpp' -o -name '*.h' \) -not -path 'tests/fuzz/corpus/*')
 	shellcheck -S warning $$(find . -name '*.sh' -not -path './build*' -not -path './.git/*') .ci/run
 	cmake/check-layers.sh .
+
+# No function of the program over about 60 lines or a cognitive complexity
+# of 25 (.clang-tidy); needs the compile commands of $(BUILD).
+check-size:
+	git ls-files 'app/*.cpp' 'config/*.cpp' 'platform/*.cpp' 'ui/*.cpp' 'resources/*.cpp' \
+	  | xargs -P $(JOBS) -n 4 clang-tidy -p $(BUILD) --quiet 2>/dev/null
 
 test-normal:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -301,44 +301,68 @@ std::optional<ResolvedCommand> resolveDesktopId(const QString &commandText)
     return std::nullopt;
 }
 
+// Step 1 and 2 for a text with a "/": an existing file, a program or a
+// desktop entry; nullopt when the text names no file.
+std::optional<ResolvedCommand> resolveFile(const QString &commandText)
+{
+    const QLatin1String suffix(".desktop");
+    const QString path = absolutePath(commandText);
+    struct stat st;
+    if (::stat(pathToNative(path).constData(), &st) != 0)
+        return std::nullopt;
+    if (S_ISDIR(st.st_mode))
+        return failure(EISDIR);
+    // Desktop files are often marked executable; they still are no programs.
+    if (S_ISREG(st.st_mode) && path.endsWith(suffix))
+        return resolveDesktopEntry(path, QFileInfo(path).fileName().chopped(suffix.size()));
+    if (S_ISREG(st.st_mode))
+        return program({path});
+    return std::nullopt;
+}
+
+// Step 4: the longest part up to a blank that is a program, and the rest its
+// arguments; nullopt when no part is one.
+std::optional<ResolvedCommand> resolveLeadingProgram(const QString &commandText)
+{
+    for (qsizetype i = commandText.size() - 1; i > 0; --i) {
+        if (!isBlank(commandText.at(i)))
+            continue;
+        const QString found = findProgram(commandText.left(i));
+        if (found.isEmpty())
+            continue;
+        QStringList words;
+        if (!splitWords(commandText.mid(i + 1), &words))
+            return failure(EINVAL);
+        words.prepend(found);
+        return program(words);
+    }
+    return std::nullopt;
+}
+
+// The whole text as a file, a program in PATH or a desktop id; nullopt when
+// it is none of them.
+std::optional<ResolvedCommand> resolveWhole(const QString &commandText)
+{
+    if (commandText.contains(u'/'))
+        return resolveFile(commandText);
+    if (const QString found = findProgram(commandText); !found.isEmpty())
+        return program({found});
+    if (std::none_of(commandText.begin(), commandText.end(), isBlank))
+        return resolveDesktopId(commandText);
+    return std::nullopt;
+}
+
 ResolvedCommand resolveText(const QString &commandText)
 {
     if (commandText.trimmed().isEmpty())
         return failure(EINVAL);
-    const QLatin1String suffix(".desktop");
-    if (commandText.contains(u'/')) {
-        const QString path = absolutePath(commandText);
-        struct stat st;
-        if (::stat(pathToNative(path).constData(), &st) == 0) {
-            if (S_ISDIR(st.st_mode))
-                return failure(EISDIR);
-            // Desktop files are often marked executable; they still are no programs.
-            if (S_ISREG(st.st_mode) && path.endsWith(suffix))
-                return resolveDesktopEntry(path, QFileInfo(path).fileName().chopped(suffix.size()));
-            if (S_ISREG(st.st_mode))
-                return program({path});
-        }
-    } else if (const QString found = findProgram(commandText); !found.isEmpty()) {
-        return program({found});
-    } else if (std::none_of(commandText.begin(), commandText.end(), isBlank)) {
-        if (std::optional<ResolvedCommand> entry = resolveDesktopId(commandText))
-            return *entry;
-    }
-
+    if (std::optional<ResolvedCommand> whole = resolveWhole(commandText))
+        return *whole;
+    const bool quoted = commandText.startsWith(u'"') || commandText.startsWith(u'\'');
+    if (std::optional<ResolvedCommand> leading
+        = quoted ? std::nullopt : resolveLeadingProgram(commandText))
+        return *leading;
     QStringList words;
-    if (!commandText.startsWith(u'"') && !commandText.startsWith(u'\'')) {
-        for (qsizetype i = commandText.size() - 1; i > 0; --i) {
-            if (!isBlank(commandText.at(i)))
-                continue;
-            const QString found = findProgram(commandText.left(i));
-            if (found.isEmpty())
-                continue;
-            if (!splitWords(commandText.mid(i + 1), &words))
-                return failure(EINVAL);
-            words.prepend(found);
-            return program(words);
-        }
-    }
     if (!splitWords(commandText, &words))
         return failure(EINVAL);
     return resolveProgramWord(words);
