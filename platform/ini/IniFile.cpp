@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/falloc.h>
+#include <memory>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -40,7 +41,7 @@ QString IniIoStatus::toString() const
 
 namespace {
 
-IniIoStatus failure(const char *step, int error = errno)
+IniIoStatus ioFailure(const char *step, int error = errno)
 {
     return {error, step};
 }
@@ -84,14 +85,14 @@ IniIoStatus findTarget(const QByteArray &path, Target *target)
     const struct stat &old = target->old;
     target->path = writeTarget(path, &target->old, &target->exists);
     if (target->path.isEmpty())
-        return failure("readlink", ELOOP);
+        return ioFailure("readlink", ELOOP);
     if (target->exists && !S_ISREG(old.st_mode))
-        return failure("stat", S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+        return ioFailure("stat", S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
     // Root may write anything, but a file without a write bit is meant to stay.
     if (target->exists && (old.st_mode & 0222) == 0)
-        return failure("access", EACCES);
+        return ioFailure("access", EACCES);
     if (target->exists && ::faccessat(AT_FDCWD, target->path.constData(), W_OK, AT_EACCESS) != 0)
-        return failure("access");
+        return ioFailure("access");
     const qsizetype slash = target->path.lastIndexOf('/');
     const QByteArrayView name = QByteArrayView(target->path).sliced(slash + 1);
     target->dir = target->path.first(slash + 1);
@@ -157,18 +158,17 @@ bool readAll(int fd, qint64 sizeHint, QByteArray *bytes)
 // that file behind. The age spares a write that runs at this moment.
 void removeLeftovers(const Target &target)
 {
-    DIR *d = ::opendir(target.folder());
+    const std::unique_ptr<DIR, int (*)(DIR *)> d(::opendir(target.folder()), ::closedir);
     if (!d)
         return;
     const time_t limit = ::time(nullptr) - LeftoverSeconds;
-    while (const dirent *entry = ::readdir(d)) {
+    while (const dirent *entry = ::readdir(d.get())) {
         struct stat st;
         if (QByteArrayView(entry->d_name).startsWith(target.prefix)
-            && ::fstatat(::dirfd(d), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
+            && ::fstatat(::dirfd(d.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
             && S_ISREG(st.st_mode) && st.st_mtime < limit)
-            ::unlinkat(::dirfd(d), entry->d_name, 0);
+            ::unlinkat(::dirfd(d.get()), entry->d_name, 0);
     }
-    ::closedir(d);
 }
 
 // The new content's file until it takes the target's place. Where the file
@@ -195,7 +195,7 @@ public:
             m_fd = ::open(target.folder(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
             // Older kernels and some file systems have no unnamed files.
             if (m_fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
-                return m_fd >= 0 ? IniIoStatus() : failure("create");
+                return m_fd >= 0 ? IniIoStatus() : ioFailure("create");
         }
         return named(
             target,
@@ -226,7 +226,7 @@ public:
     IniIoStatus rename(const Target &target)
     {
         if (::rename(m_name.constData(), target.path.constData()) != 0)
-            return failure("rename");
+            return ioFailure("rename");
         m_name.clear();
         return {};
     }
@@ -251,9 +251,9 @@ private:
                 return {};
             }
             if (errno != EEXIST)
-                return failure(step);
+                return ioFailure(step);
         }
-        return failure(step, EEXIST);
+        return ioFailure(step, EEXIST);
     }
 
     int m_fd = -1;
@@ -282,25 +282,25 @@ IniIoStatus writeInPlace(const Target &target, const QByteArray &bytes, const ch
     struct stat st;
     QByteArray old;
     if (fd.get() < 0)
-        return failure("open");
+        return ioFailure("open");
     if (::fstat(fd.get(), &st) != 0)
-        return failure("fstat");
+        return ioFailure("fstat");
     if (!S_ISREG(st.st_mode) || st.st_ino != target.old.st_ino || st.st_dev != target.old.st_dev)
-        return failure("open", EAGAIN); // replaced meanwhile
+        return ioFailure("open", EAGAIN); // replaced meanwhile
     if (!readAll(fd.get(), st.st_size, &old))
-        return failure("read");
+        return ioFailure("read");
     if (!bytes.isEmpty() && ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, bytes.size()) != 0
         && errno != EOPNOTSUPP && errno != ENOSYS)
-        return failure("fallocate");
+        return ioFailure("fallocate");
     qCInfo(lcConfig, "writing \"%s\" in place: %s", target.path.constData(), why);
     IniIoStatus status;
     if (::lseek(fd.get(), 0, SEEK_SET) != 0
         || !writeAll(fd.get(), bytes.constData(), size_t(bytes.size())))
-        status = failure("write");
+        status = ioFailure("write");
     else if (::ftruncate(fd.get(), bytes.size()) != 0)
-        status = failure("ftruncate");
+        status = ioFailure("ftruncate");
     else if (!syncFd(fd.get()))
-        status = failure("fsync");
+        status = ioFailure("fsync");
     if (!status.ok())
         restore(fd.get(), target, old);
     return status;
@@ -325,17 +325,17 @@ IniIoStatus readIniFile(const QString &path, IniDocument &document)
     const FileDescriptor fd(
         ::open(pathToNative(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0)
-        return errno == ENOENT ? IniIoStatus() : failure("open");
+        return errno == ENOENT ? IniIoStatus() : ioFailure("open");
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)
-        return failure("fstat");
+        return ioFailure("fstat");
     if (!S_ISREG(st.st_mode))
-        return failure("open", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return ioFailure("open", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     if (st.st_size > MaxFileSize)
-        return failure("read", EFBIG);
+        return ioFailure("read", EFBIG);
     QByteArray bytes;
     if (!readAll(fd.get(), st.st_size, &bytes))
-        return failure("read");
+        return ioFailure("read");
     document = IniDocument::fromBytes(bytes);
     return {};
 }
@@ -361,11 +361,11 @@ IniIoStatus replaceFile(const QString &path, const QByteArray &bytes)
         return writeInPlace(target, bytes, "a new file could not get its owner and group");
     }
     if (status.ok() && target.exists && ::fchmod(temp.fd(), target.old.st_mode & 07777) != 0)
-        status = failure("fchmod");
+        status = ioFailure("fchmod");
     if (status.ok() && !writeAll(temp.fd(), bytes.constData(), size_t(bytes.size())))
-        status = failure("write");
+        status = ioFailure("write");
     if (status.ok() && !syncFd(temp.fd()))
-        status = failure("fsync");
+        status = ioFailure("fsync");
     if (status.ok())
         status = temp.link(target);
     if (status.ok())

@@ -25,7 +25,7 @@ class SessionBus;
 // the start accepts the style and does nothing with it.
 enum class WindowStyle { Normal = 1, MinimizedFocus = 2 };
 
-struct StartResult {
+struct [[nodiscard]] StartResult {
     int errorNumber = 0; // errno of the failure, 0 on success
     QString description; // German description of the failure, empty on success
     qint64 pid = 0; // the started process; 0 when it failed or goes over the session bus
@@ -33,7 +33,7 @@ struct StartResult {
 };
 
 // What a command text resolves to, before anything is started.
-struct ResolvedCommand {
+struct [[nodiscard]] ResolvedCommand {
     int errorNumber = 0; // errno when the text cannot be started
     EntryProblem problem = EntryProblem::None;
     QStringList argv; // program (absolute path after PATH lookup) and its arguments

@@ -280,8 +280,8 @@ void frmConfig::mnuLoginStart_Click(bool checked)
 {
     QString reason;
     if (!m_runtime.setLoginStart(checked, &reason)) {
-        qCWarning(velkora::lcSession).noquote()
-            << (checked ? "login start not written:" : "login start not removed:") << reason;
+        qCWarning(velkora::lcSession, "login start not %s: %s", checked ? "written" : "removed",
+                  qUtf8Printable(reason));
         m_runtime.messageBox((checked ? QStringLiteral("Der Start beim Anmelden konnte nicht "
                                                        "eingerichtet werden.")
                                       : QStringLiteral("Der Start beim Anmelden konnte nicht "
