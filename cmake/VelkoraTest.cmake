@@ -25,5 +25,5 @@ function(velkora_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
     LABELS "${ARG_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${runtime};HOME=${runtime}/home;XDG_CONFIG_HOME=${runtime}/home/.config;DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null;VELKORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;VELKORA_EXECUTABLE=$<TARGET_FILE:Velkora>;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${runtime};HOME=${runtime}/home;XDG_CONFIG_HOME=${runtime}/home/.config;DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null;VELKORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endfunction()

@@ -2,9 +2,10 @@
 // Program start without a shell. The command text is read the way a Windows
 // user expects (an unquoted path with blanks works), with POSIX shell quoting
 // for the arguments and no expansion of any kind; desktop entries are started
-// as the desktop starts them. Every start goes through one posix_spawn path
-// and returns at once: nothing here waits on D-Bus, on GLib's worker thread
-// or on another process.
+// as the desktop starts them. A program starts through posix_spawn, a D-Bus
+// activatable entry over the session bus; either way the start returns at
+// once: nothing here waits on D-Bus, on GLib's worker thread or on another
+// process.
 
 #include "platform/start/DesktopEntry.h"
 
