@@ -21,10 +21,10 @@ BUILD_PACKAGES := g++ make cmake pkgconf qt6-base-dev qt6-svg-dev libglib2.0-dev
 RUN_PACKAGES := fonts-liberation2 qt6-translations-l10n $(if $(DISPLAY)$(WAYLAND_DISPLAY),,xvfb xauth)
 # The tests, the style check, the package and its checks, screenshots and benchmarks.
 TEST_PACKAGES := xvfb xauth xdotool x11-utils x11-xkb-utils openbox qt6-wayland weston dbus-daemon \
-	python3-dbus python3-gi systemd strace valgrind clang libclang-rt-14-dev clang-format shellcheck \
+	python3-dbus python3-gi systemd strace valgrind clang libclang-rt-14-dev clang-format clang-tidy shellcheck \
 	desktop-file-utils appstream xdg-utils man-db debhelper devscripts lintian imagemagick
 
-.PHONY: all deps test-deps program build run test check-style test-normal test-asan bench clean
+.PHONY: all deps test-deps program build run test check-style check-size test-normal test-asan bench clean
 
 # install, uninstall, install-autostart, deb, screenshots
 -include packaging/install.mk
@@ -99,6 +99,7 @@ test:
 	@$(MAKE) --no-print-directory test-deps
 	$(MAKE) --no-print-directory check-style
 	$(MAKE) --no-print-directory test-normal
+	$(MAKE) --no-print-directory check-size
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60
 
@@ -109,6 +110,12 @@ check-style:
 	  \( -name '*.cpp' -o -name '*.h' \) -not -path 'tests/fuzz/corpus/*')
 	shellcheck -S warning $$(find . -name '*.sh' -not -path './build*' -not -path './.git/*') .ci/run
 	cmake/check-layers.sh .
+
+# No function of the program over about 60 lines or a cognitive complexity
+# of 25 (.clang-tidy); needs the compile commands of $(BUILD).
+check-size:
+	git ls-files 'app/*.cpp' 'config/*.cpp' 'platform/*.cpp' 'ui/*.cpp' 'resources/*.cpp' \
+	  | xargs -P $(JOBS) -n 4 clang-tidy -p $(BUILD) --quiet 2>/dev/null
 
 test-normal:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,10 +1,34 @@
+# velkora_test_environment(<variable> <home> [OFFSCREEN] [RUNTIME <folder>])
+#
+# The environment every test runs in: a home of its own (nothing lands in the
+# real user's folders), an inert session bus address (nothing tries to start
+# a bus), the sample files, the application id, and what the sanitizers are to
+# do; OFFSCREEN for tests without a display of their own, RUNTIME for a
+# private runtime folder, so that Qt does not warn and the single-copy lock of
+# one test never meets another's. The end-to-end and reliability tests use it
+# too.
+function(velkora_test_environment variable home)
+  cmake_parse_arguments(ARG "OFFSCREEN" "RUNTIME" "" ${ARGN})
+  set(environment
+    "HOME=${home}" "XDG_CONFIG_HOME=${home}/.config"
+    "DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null"
+    "VELKORA_TEST_DATA=${VELKORA_SOURCE_DIR}/tests/data" "VELKORA_APP_ID=${VELKORA_APP_ID}"
+    "LSAN_OPTIONS=suppressions=${VELKORA_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  if(ARG_OFFSCREEN)
+    list(APPEND environment "QT_QPA_PLATFORM=offscreen")
+  endif()
+  if(ARG_RUNTIME)
+    list(APPEND environment "XDG_RUNTIME_DIR=${ARG_RUNTIME}")
+  endif()
+  set(${variable} "${environment}" PARENT_SCOPE)
+endfunction()
+
 # velkora_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>])
 #
-# One QtTest program per unit. Every test runs without a display of its own
-# (offscreen platform), with a private runtime folder so that Qt does not warn
-# and the single-copy lock of one test never meets another's, with a home of
-# its own (nothing lands in the real user's folders), and with an inert
-# session bus address so that nothing tries to start a bus.
+# One QtTest program per unit, in the environment above, offscreen, with a
+# runtime folder of its own.
 set(VELKORA_TEST_RUNTIME_ROOT "${CMAKE_BINARY_DIR}/test-runtime")
 file(MAKE_DIRECTORY "${VELKORA_TEST_RUNTIME_ROOT}")
 file(CHMOD "${VELKORA_TEST_RUNTIME_ROOT}" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
@@ -22,8 +46,7 @@ function(velkora_add_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  velkora_test_environment(environment "${runtime}/home" OFFSCREEN RUNTIME "${runtime}")
   set_tests_properties(${name} PROPERTIES
-    TIMEOUT ${ARG_TIMEOUT}
-    LABELS "${ARG_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${runtime};HOME=${runtime}/home;XDG_CONFIG_HOME=${runtime}/home/.config;DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null;VELKORA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;VELKORA_EXECUTABLE=$<TARGET_FILE:Velkora>;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}" ENVIRONMENT "${environment}")
 endfunction()

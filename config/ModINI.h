@@ -18,8 +18,8 @@ QString ReadIniValue(const velkora::IniDocument &file, const QString &section, c
 
 /// Writes the value unaltered into the document; false when the document
 /// cannot hold it (see IniDocument::setValue).
-bool WriteIniValue(velkora::IniDocument &file, const QString &section, const QString &key,
-                   const QString &value);
+[[nodiscard]] bool WriteIniValue(velkora::IniDocument &file, const QString &section,
+                                 const QString &key, const QString &value);
 
 /// The text up to, not including, its first NUL character.
 QString CutAtNul(const QString &text);

@@ -33,7 +33,7 @@ struct ListEntry {
 
 /// What became of a save: the errno and step of the file's read or
 /// replacement that failed, or the entry the file cannot hold.
-struct SaveResult {
+struct [[nodiscard]] SaveResult {
     velkora::IniIoStatus io; // the file's read, folder or replacement
     qsizetype refusedEntry = -1; // index of the entry that cannot be stored, or -1
 

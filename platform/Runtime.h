@@ -57,20 +57,25 @@ public:
     /// Makes the session run the running executable's countdown at login
     /// (on), or no longer (off), changing its entries as little as possible.
     /// False with a German reason when that fails.
-    virtual bool setLoginStart(bool on, QString *error) = 0;
+    [[nodiscard]] virtual bool setLoginStart(bool on, QString *error) = 0;
 
     /// The programs the session starts at login by itself, Velkora left out.
     virtual QList<SessionEntry> sessionEntries() = 0;
     /// After a saved "Exit" only: the session no longer starts these desktop
     /// ids, which the list now holds as "<id>.desktop". All or nothing; false
     /// with a German reason.
-    virtual bool takeOverSessionEntries(const QStringList &desktopIds, QString *error) = 0;
+    [[nodiscard]] virtual bool takeOverSessionEntries(const QStringList &desktopIds, QString *error)
+        = 0;
     /// Whether takeOverSessionEntries could do it now, nothing changed; false
     /// with a German reason (a folder that cannot be written, say).
-    virtual bool canTakeOverSessionEntries(const QStringList &desktopIds, QString *error) = 0;
+    [[nodiscard]] virtual bool canTakeOverSessionEntries(const QStringList &desktopIds,
+                                                         QString *error)
+        = 0;
     /// After a saved "Exit" only: the session starts again every entry taken
     /// over whose id the saved list (its command texts) no longer holds.
-    virtual bool giveBackSessionEntries(const QStringList &listCommands, QString *error) = 0;
+    [[nodiscard]] virtual bool giveBackSessionEntries(const QStringList &listCommands,
+                                                      QString *error)
+        = 0;
     /// For each command text, the desktop id of an entry by which the session
     /// starts the same program too; empty where none does.
     virtual QStringList alsoStartedBySession(const QStringList &commandTexts) = 0;

@@ -28,6 +28,6 @@ QStringList dataDirs();
 /// Creates the missing folders above filePath, new ones with mode 0700 as the
 /// XDG rules ask. True when the folder is there afterwards; otherwise false
 /// with errno in errorNumber.
-bool makeFolderFor(const QString &filePath, int *errorNumber = nullptr);
+[[nodiscard]] bool makeFolderFor(const QString &filePath, int *errorNumber = nullptr);
 
 } // namespace velkora

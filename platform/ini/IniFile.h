@@ -42,7 +42,7 @@ public:
     /// such a value already in the file may be set again), or that the file's
     /// encoding cannot hold (an unpaired surrogate outside UTF-16). No control
     /// character but TAB is ever written.
-    bool setValue(const QString &section, const QString &key, const QString &value);
+    [[nodiscard]] bool setValue(const QString &section, const QString &key, const QString &value);
 
     /// Removes every line of the key in the section (so that no later
     /// duplicate comes to light). True when there was one.
@@ -59,6 +59,7 @@ public:
     QByteArray toBytes() const;
 
 private:
+    class Reader;
     enum class Kind : quint8 { Other, Comment, Section, Key };
     // Ascii: the line holds no other byte, so a change takes the file's choice.
     enum class Encoding : quint8 { Ascii, Utf8, Cp1252, Utf16Le, Utf16Be };
@@ -102,7 +103,7 @@ private:
 };
 
 /// Why a file could not be read or written: the errno and the step that failed.
-struct IniIoStatus {
+struct [[nodiscard]] IniIoStatus {
     int error = 0;
     const char *step = "";
 

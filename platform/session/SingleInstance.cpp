@@ -306,8 +306,8 @@ SingleInstance::SingleInstance(const QString &key, QObject *parent, const QStrin
     , m_key(key)
 {
     if (!isPlainName(key)) {
-        qCWarning(lcSession, "unusable single-copy key \"%ls\"; more than one copy may run",
-                  qUtf16Printable(key));
+        qCWarning(lcSession, "unusable single-copy key \"%s\"; more than one copy may run",
+                  qUtf8Printable(key));
         return;
     }
     if (runtimeDir.isEmpty())

@@ -147,7 +147,7 @@ QStringList expandFieldCodes(const QStringList &words, const QString &name, cons
     return argv;
 }
 
-DesktopEntry failed(int errorNumber, EntryProblem problem)
+DesktopEntry brokenEntry(int errorNumber, EntryProblem problem)
 {
     DesktopEntry entry;
     entry.errorNumber = errorNumber;
@@ -164,26 +164,26 @@ DesktopEntry readLimited(const QString &path, QByteArray *bytes)
         ::open(pathToNative(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat st;
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
-        return failed(errno, EntryProblem::None);
+        return brokenEntry(errno, EntryProblem::None);
     if (S_ISDIR(st.st_mode))
-        return failed(EISDIR, EntryProblem::None);
+        return brokenEntry(EISDIR, EntryProblem::None);
     if (!S_ISREG(st.st_mode))
-        return failed(ENOEXEC, EntryProblem::NotAnEntry);
+        return brokenEntry(ENOEXEC, EntryProblem::NotAnEntry);
     if (st.st_size > MaxEntrySize)
-        return failed(EFBIG, EntryProblem::TooLarge);
+        return brokenEntry(EFBIG, EntryProblem::TooLarge);
     bytes->resize(qsizetype(st.st_size) + 1);
     qsizetype filled = 0;
     for (;;) {
         if (filled == bytes->size()) {
             if (filled > MaxEntrySize)
-                return failed(EFBIG, EntryProblem::TooLarge);
+                return brokenEntry(EFBIG, EntryProblem::TooLarge);
             bytes->resize(std::min<qsizetype>(2 * filled, MaxEntrySize + 1));
         }
         const ssize_t n = ::read(fd.get(), bytes->data() + filled, size_t(bytes->size() - filled));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return failed(errno, EntryProblem::None);
+            return brokenEntry(errno, EntryProblem::None);
         if (n == 0)
             break;
         filled += n;
@@ -196,37 +196,36 @@ DesktopEntry readKeyFile(GKeyFile *file, const QString &path, bool evenHidden)
 {
     const char *const group = G_KEY_FILE_DESKTOP_GROUP;
     if (!g_key_file_has_group(file, group))
-        return failed(ENOEXEC, EntryProblem::NotAnEntry);
+        return brokenEntry(ENOEXEC, EntryProblem::NotAnEntry);
     const auto text = [file, group](const char *key, bool localized = false) {
-        gchar *value = localized ? g_key_file_get_locale_string(file, group, key, nullptr, nullptr)
-                                 : g_key_file_get_string(file, group, key, nullptr);
-        const QString result = QString::fromUtf8(value);
-        g_free(value);
-        return result;
+        g_autofree gchar *value = localized
+            ? g_key_file_get_locale_string(file, group, key, nullptr, nullptr)
+            : g_key_file_get_string(file, group, key, nullptr);
+        return QString::fromUtf8(value);
     };
     const auto flag = [file, group](const char *key) {
         return g_key_file_get_boolean(file, group, key, nullptr) != FALSE;
     };
     const QString type = text(G_KEY_FILE_DESKTOP_KEY_TYPE);
     if (!evenHidden && flag(G_KEY_FILE_DESKTOP_KEY_HIDDEN))
-        return failed(ENOENT, EntryProblem::Hidden);
+        return brokenEntry(ENOENT, EntryProblem::Hidden);
     if (type == QLatin1String(G_KEY_FILE_DESKTOP_TYPE_LINK))
-        return failed(ENOEXEC, EntryProblem::Link);
+        return brokenEntry(ENOEXEC, EntryProblem::Link);
     if (!type.isEmpty() && type != QLatin1String(G_KEY_FILE_DESKTOP_TYPE_APPLICATION))
-        return failed(ENOEXEC, EntryProblem::NotApplication);
+        return brokenEntry(ENOEXEC, EntryProblem::NotApplication);
 
     const QString exec = text(G_KEY_FILE_DESKTOP_KEY_EXEC);
     if (exec.toUtf8().trimmed().isEmpty())
-        return failed(ENOEXEC, EntryProblem::NoExec);
+        return brokenEntry(ENOEXEC, EntryProblem::NoExec);
     QStringList split;
     if (!splitWords(exec, &split) || split.isEmpty()) // a comment alone is no command either
-        return failed(EINVAL, EntryProblem::BadExec);
+        return brokenEntry(EINVAL, EntryProblem::BadExec);
 
     DesktopEntry entry;
     entry.exec = expandFieldCodes(split, text(G_KEY_FILE_DESKTOP_KEY_NAME, true),
                                   text(G_KEY_FILE_DESKTOP_KEY_ICON), path);
     if (entry.exec.isEmpty())
-        return failed(ENOEXEC, EntryProblem::NoExec);
+        return brokenEntry(ENOEXEC, EntryProblem::NoExec);
     entry.tryExec = text(G_KEY_FILE_DESKTOP_KEY_TRY_EXEC);
     entry.workingFolder = text(G_KEY_FILE_DESKTOP_KEY_PATH);
     entry.terminal = flag(G_KEY_FILE_DESKTOP_KEY_TERMINAL);
@@ -240,16 +239,12 @@ bool splitWords(const QString &text, QStringList *words)
 {
     words->clear();
     int argc = 0;
-    gchar **argv = nullptr;
-    GError *error = nullptr;
-    if (!g_shell_parse_argv(text.toUtf8().constData(), &argc, &argv, &error)) {
-        const bool onlyBlanks = g_error_matches(error, G_SHELL_ERROR, G_SHELL_ERROR_EMPTY_STRING);
-        g_error_free(error);
-        return onlyBlanks;
-    }
+    g_auto(GStrv) argv = nullptr;
+    g_autoptr(GError) error = nullptr;
+    if (!g_shell_parse_argv(text.toUtf8().constData(), &argc, &argv, &error))
+        return g_error_matches(error, G_SHELL_ERROR, G_SHELL_ERROR_EMPTY_STRING);
     for (int i = 0; i < argc; ++i)
         words->append(QString::fromUtf8(argv[i]));
-    g_strfreev(argv);
     return true;
 }
 
@@ -273,12 +268,11 @@ DesktopEntry readDesktopEntry(const QString &path, bool evenHidden)
     QByteArray bytes;
     if (DesktopEntry refused = readLimited(path, &bytes); refused.errorNumber != 0)
         return refused;
-    const std::unique_ptr<GKeyFile, decltype(&g_key_file_free)> file(g_key_file_new(),
-                                                                     g_key_file_free);
-    if (!g_key_file_load_from_data(file.get(), bytes.constData(), gsize(bytes.size()),
-                                   G_KEY_FILE_NONE, nullptr))
-        return failed(ENOEXEC, EntryProblem::NotAnEntry);
-    return readKeyFile(file.get(), path, evenHidden);
+    g_autoptr(GKeyFile) file = g_key_file_new();
+    if (!g_key_file_load_from_data(file, bytes.constData(), gsize(bytes.size()), G_KEY_FILE_NONE,
+                                   nullptr))
+        return brokenEntry(ENOEXEC, EntryProblem::NotAnEntry);
+    return readKeyFile(file, path, evenHidden);
 }
 
 } // namespace velkora

@@ -26,7 +26,7 @@ enum class EntryProblem {
     TooLarge, // over 1 MiB: refused unread
 };
 
-struct DesktopEntry {
+struct [[nodiscard]] DesktopEntry {
     int errorNumber = 0; // errno when the entry cannot be started
     EntryProblem problem = EntryProblem::None;
     QStringList exec; // the Exec line split, field codes expanded; the program not yet looked up
@@ -47,7 +47,7 @@ QString findDesktopFile(const QString &desktopId);
 
 /// Splits text into words by shell quoting, without any expansion. False on
 /// unbalanced quotes; a text of blanks gives no words.
-bool splitWords(const QString &text, QStringList *words);
+[[nodiscard]] bool splitWords(const QString &text, QStringList *words);
 
 /// Reads a desktop entry; errorNumber and problem say why it cannot be started.
 /// A file over 1 MiB is refused (EFBIG, TooLarge) without being read whole,

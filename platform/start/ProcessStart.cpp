@@ -133,7 +133,7 @@ private:
     QTimer m_pollTimer;
 };
 
-ResolvedCommand failure(int errorNumber, EntryProblem problem = EntryProblem::None)
+ResolvedCommand unresolved(int errorNumber, EntryProblem problem = EntryProblem::None)
 {
     ResolvedCommand command;
     command.errorNumber = errorNumber;
@@ -203,11 +203,11 @@ ResolvedCommand resolveProgramWord(QStringList words)
 {
     const QString first = words.value(0);
     if (first.isEmpty())
-        return failure(ENOENT);
+        return unresolved(ENOENT);
     if (!first.contains(u'/')) {
         const QString found = findProgram(first);
         if (found.isEmpty())
-            return failure(ENOENT);
+            return unresolved(ENOENT);
         words[0] = found;
         return program(words);
     }
@@ -215,9 +215,9 @@ ResolvedCommand resolveProgramWord(QStringList words)
     const QString path = absolutePath(first);
     struct stat st;
     if (::stat(pathToNative(path).constData(), &st) != 0)
-        return failure(errno);
+        return unresolved(errno);
     if (S_ISDIR(st.st_mode))
-        return failure(EISDIR);
+        return unresolved(EISDIR);
     words[0] = path;
     return program(words);
 }
@@ -255,22 +255,22 @@ ResolvedCommand resolveDesktopEntry(const QString &path, const QString &id, bool
 {
     const DesktopEntry entry = readDesktopEntry(path, evenHidden);
     if (entry.errorNumber != 0)
-        return failure(entry.errorNumber, entry.problem);
+        return unresolved(entry.errorNumber, entry.problem);
     if (!entry.tryExec.isEmpty() && findProgram(entry.tryExec).isEmpty())
-        return failure(ENOENT, EntryProblem::TryExecMissing);
+        return unresolved(ENOENT, EntryProblem::TryExecMissing);
     const QString folder
         = entry.workingFolder.isEmpty() ? QString() : absolutePath(entry.workingFolder);
     if (!folder.isEmpty() && !QFileInfo(folder).isDir())
-        return failure(ENOENT, EntryProblem::NoWorkingFolder);
+        return unresolved(ENOENT, EntryProblem::NoWorkingFolder);
     ResolvedCommand command = resolveProgramWord(entry.exec);
     if (command.errorNumber != 0)
-        return failure(command.errorNumber,
-                       command.errorNumber == ENOENT ? EntryProblem::ExecMissing
-                                                     : EntryProblem::None);
+        return unresolved(command.errorNumber,
+                          command.errorNumber == ENOENT ? EntryProblem::ExecMissing
+                                                        : EntryProblem::None);
     if (entry.terminal) {
         const QStringList terminal = terminalPrefix();
         if (terminal.isEmpty())
-            return failure(ENOENT, EntryProblem::NoTerminal);
+            return unresolved(ENOENT, EntryProblem::NoTerminal);
         command.argv = terminal + command.argv;
     }
     command.name = id;
@@ -298,50 +298,74 @@ std::optional<ResolvedCommand> resolveDesktopId(const QString &commandText)
     if (autostart.sessionStarts())
         return resolveDesktopEntry(autostart.file, id);
     if (withSuffix)
-        return failure(ENOENT, EntryProblem::UnknownId);
+        return unresolved(ENOENT, EntryProblem::UnknownId);
+    return std::nullopt;
+}
+
+// Step 1 and 2 for a text with a "/": an existing file, a program or a
+// desktop entry; nullopt when the text names no file.
+std::optional<ResolvedCommand> resolveFile(const QString &commandText)
+{
+    const QLatin1String suffix(".desktop");
+    const QString path = absolutePath(commandText);
+    struct stat st;
+    if (::stat(pathToNative(path).constData(), &st) != 0)
+        return std::nullopt;
+    if (S_ISDIR(st.st_mode))
+        return unresolved(EISDIR);
+    // Desktop files are often marked executable; they still are no programs.
+    if (S_ISREG(st.st_mode) && path.endsWith(suffix))
+        return resolveDesktopEntry(path, QFileInfo(path).fileName().chopped(suffix.size()));
+    if (S_ISREG(st.st_mode))
+        return program({path});
+    return std::nullopt;
+}
+
+// Step 4: the longest part up to a blank that is a program, and the rest its
+// arguments; nullopt when no part is one.
+std::optional<ResolvedCommand> resolveLeadingProgram(const QString &commandText)
+{
+    for (qsizetype i = commandText.size() - 1; i > 0; --i) {
+        if (!isBlank(commandText.at(i)))
+            continue;
+        const QString found = findProgram(commandText.left(i));
+        if (found.isEmpty())
+            continue;
+        QStringList words;
+        if (!splitWords(commandText.mid(i + 1), &words))
+            return unresolved(EINVAL);
+        words.prepend(found);
+        return program(words);
+    }
+    return std::nullopt;
+}
+
+// The whole text as a file, a program in PATH or a desktop id; nullopt when
+// it is none of them.
+std::optional<ResolvedCommand> resolveWhole(const QString &commandText)
+{
+    if (commandText.contains(u'/'))
+        return resolveFile(commandText);
+    if (const QString found = findProgram(commandText); !found.isEmpty())
+        return program({found});
+    if (std::none_of(commandText.begin(), commandText.end(), isBlank))
+        return resolveDesktopId(commandText);
     return std::nullopt;
 }
 
 ResolvedCommand resolveText(const QString &commandText)
 {
     if (commandText.trimmed().isEmpty())
-        return failure(EINVAL);
-    const QLatin1String suffix(".desktop");
-    if (commandText.contains(u'/')) {
-        const QString path = absolutePath(commandText);
-        struct stat st;
-        if (::stat(pathToNative(path).constData(), &st) == 0) {
-            if (S_ISDIR(st.st_mode))
-                return failure(EISDIR);
-            // Desktop files are often marked executable; they still are no programs.
-            if (S_ISREG(st.st_mode) && path.endsWith(suffix))
-                return resolveDesktopEntry(path, QFileInfo(path).fileName().chopped(suffix.size()));
-            if (S_ISREG(st.st_mode))
-                return program({path});
-        }
-    } else if (const QString found = findProgram(commandText); !found.isEmpty()) {
-        return program({found});
-    } else if (std::none_of(commandText.begin(), commandText.end(), isBlank)) {
-        if (std::optional<ResolvedCommand> entry = resolveDesktopId(commandText))
-            return *entry;
-    }
-
+        return unresolved(EINVAL);
+    if (std::optional<ResolvedCommand> whole = resolveWhole(commandText))
+        return *whole;
+    const bool quoted = commandText.startsWith(u'"') || commandText.startsWith(u'\'');
+    if (std::optional<ResolvedCommand> leading
+        = quoted ? std::nullopt : resolveLeadingProgram(commandText))
+        return *leading;
     QStringList words;
-    if (!commandText.startsWith(u'"') && !commandText.startsWith(u'\'')) {
-        for (qsizetype i = commandText.size() - 1; i > 0; --i) {
-            if (!isBlank(commandText.at(i)))
-                continue;
-            const QString found = findProgram(commandText.left(i));
-            if (found.isEmpty())
-                continue;
-            if (!splitWords(commandText.mid(i + 1), &words))
-                return failure(EINVAL);
-            words.prepend(found);
-            return program(words);
-        }
-    }
     if (!splitWords(commandText, &words))
-        return failure(EINVAL);
+        return unresolved(EINVAL);
     return resolveProgramWord(words);
 }
 
@@ -419,15 +443,13 @@ int spawn(const QStringList &argv, const QString &workingFolder, const QByteArra
     return rc;
 }
 
-StartResult failed(const QString &commandText, const char *what, int errorNumber,
-                   EntryProblem problem = EntryProblem::None)
+StartResult startFailure(const QString &commandText, const char *what, int errorNumber,
+                         EntryProblem problem = EntryProblem::None)
 {
     const QString description = errorDescription(errorNumber, problem);
-    qCWarning(lcStart).noquote() << QStringLiteral(
-                                        "cannot start \"%1\": %2 failed, errno %3 (%4): %5")
-                                        .arg(commandText, QLatin1String(what),
-                                             QString::number(errorNumber),
-                                             qt_error_string(errorNumber), description);
+    qCWarning(lcStart, "cannot start \"%s\": %s failed, errno %d (%s): %s",
+              qUtf8Printable(commandText), what, errorNumber,
+              qUtf8Printable(qt_error_string(errorNumber)), qUtf8Printable(description));
     return {errorNumber, description, 0};
 }
 
@@ -494,10 +516,10 @@ StartResult ProcessStarter::start(const QString &commandText, WindowStyle style)
 
     const ResolvedCommand command = resolveCommand(commandText);
     if (command.errorNumber != 0)
-        return failed(commandText,
-                      command.problem == EntryProblem::None ? "resolving the command"
-                                                            : "reading the desktop entry",
-                      command.errorNumber, command.problem);
+        return startFailure(commandText,
+                            command.problem == EntryProblem::None ? "resolving the command"
+                                                                  : "reading the desktop entry",
+                            command.errorNumber, command.problem);
     if (command.busName.isEmpty())
         return launch(commandText, command);
 
@@ -513,12 +535,13 @@ StartResult ProcessStarter::start(const QString &commandText, WindowStyle style)
     const QString startupId = QString::fromUtf8(nextStartupId(command.name));
     m_undecided.insert(id, [this, commandText, command, startupId](bool activate) {
         if (!activate) {
-            launch(commandText, command);
+            // The caller was told of the start already; a failure is on record.
+            static_cast<void>(launch(commandText, command));
             return;
         }
         m_bus->activate(command.busName, startupId);
-        qCInfo(lcStart).noquote() << QStringLiteral("started \"%1\" by D-Bus activation of %2")
-                                         .arg(commandText, command.busName);
+        qCInfo(lcStart, "started \"%s\" by D-Bus activation of %s", qUtf8Printable(commandText),
+               qUtf8Printable(command.busName));
     });
     QTimer::singleShot(ActivationWaitMs, Qt::PreciseTimer, this, [decide] { decide(false); });
     return {};
@@ -529,10 +552,9 @@ StartResult ProcessStarter::launch(const QString &commandText, const ResolvedCom
     pid_t pid = 0;
     const int error = spawn(command.argv, command.workingFolder, nextStartupId(command.name), &pid);
     if (error != 0)
-        return failed(commandText, "posix_spawn", error);
+        return startFailure(commandText, "posix_spawn", error);
     ChildReaper::forCurrentThread()->watch(pid);
-    qCInfo(lcStart).noquote()
-        << QStringLiteral("started \"%1\" as process %2").arg(commandText, QString::number(pid));
+    qCInfo(lcStart, "started \"%s\" as process %d", qUtf8Printable(commandText), int(pid));
     m_bus->startScope(command.name, pid, commandText + QStringLiteral(", started by Velkora"));
     return {0, {}, pid};
 }

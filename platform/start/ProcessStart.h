@@ -2,9 +2,10 @@
 // Program start without a shell. The command text is read the way a Windows
 // user expects (an unquoted path with blanks works), with POSIX shell quoting
 // for the arguments and no expansion of any kind; desktop entries are started
-// as the desktop starts them. Every start goes through one posix_spawn path
-// and returns at once: nothing here waits on D-Bus, on GLib's worker thread
-// or on another process.
+// as the desktop starts them. A program starts through posix_spawn, a D-Bus
+// activatable entry over the session bus; either way the start returns at
+// once: nothing here waits on D-Bus, on GLib's worker thread or on another
+// process.
 
 #include "platform/start/DesktopEntry.h"
 
@@ -25,7 +26,7 @@ class SessionBus;
 // the start accepts the style and does nothing with it.
 enum class WindowStyle { Normal = 1, MinimizedFocus = 2 };
 
-struct StartResult {
+struct [[nodiscard]] StartResult {
     int errorNumber = 0; // errno of the failure, 0 on success
     QString description; // German description of the failure, empty on success
     qint64 pid = 0; // the started process; 0 when it failed or goes over the session bus
@@ -33,7 +34,7 @@ struct StartResult {
 };
 
 // What a command text resolves to, before anything is started.
-struct ResolvedCommand {
+struct [[nodiscard]] ResolvedCommand {
     int errorNumber = 0; // errno when the text cannot be started
     EntryProblem problem = EntryProblem::None;
     QStringList argv; // program (absolute path after PATH lookup) and its arguments

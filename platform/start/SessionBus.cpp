@@ -72,12 +72,14 @@ void SessionBus::startScope(const QString &name, qint64 pid, const QString &desc
 void SessionBus::scopeAnswered(const QByteArray &unit, qint64 pid, const sd_bus_error *error)
 {
     if (!error) {
-        qCDebug(lcSession).noquote() << "process" << pid << "runs in" << unit;
+        qCDebug(lcSession, "process %lld runs in %s", static_cast<long long>(pid),
+                unit.constData());
     } else if (sd_bus_error_has_name(error, SD_BUS_ERROR_SERVICE_UNKNOWN)
                || sd_bus_error_has_name(error, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
         if (!std::exchange(m_noSystemd, true))
-            qCInfo(lcSession) << "no systemd user manager on the session bus: started "
-                                 "programs stay in Velkora's own unit";
+            qCInfo(lcSession,
+                   "no systemd user manager on the session bus: started programs "
+                   "stay in Velkora's own unit");
     } else if (QByteArrayView(error->name).startsWith(SpawnErrors)) {
         // The bus has a service file for systemd but cannot start it; it
         // would try again, and fail again, for every program.
@@ -88,12 +90,11 @@ void SessionBus::scopeAnswered(const QByteArray &unit, qint64 pid, const sd_bus_
                       error->name, error->message ? error->message : "");
     } else if (sd_bus_error_has_name(error, "org.freedesktop.systemd1.NoSuchProcess")) {
         // Short-lived programs often end before systemd gets to them.
-        qCDebug(lcSession).noquote() << "process" << pid << "ended before its scope was made";
+        qCDebug(lcSession, "process %lld ended before its scope was made",
+                static_cast<long long>(pid));
     } else {
-        qCWarning(lcSession).noquote() << QStringLiteral("scope %1 for process %2 failed: %3")
-                                              .arg(QString::fromUtf8(unit))
-                                              .arg(pid)
-                                              .arg(describe(error));
+        qCWarning(lcSession, "scope %s for process %lld failed: %s", unit.constData(),
+                  static_cast<long long>(pid), qUtf8Printable(describe(error)));
     }
 }
 
@@ -139,8 +140,8 @@ void SessionBus::activate(const QString &busName, const QString &startupId)
     path.replace('.', '/').replace('-', '_');
     const auto answered = [name](sd_bus_message *, const sd_bus_error *error) {
         if (error)
-            qCWarning(lcStart).noquote() << QStringLiteral("activating %1 failed: %2")
-                                                .arg(QString::fromUtf8(name), describe(error));
+            qCWarning(lcStart, "activating %s failed: %s", name.constData(),
+                      qUtf8Printable(describe(error)));
     };
     const char *const interface = "org.freedesktop.Application";
     const QByteArray id = startupId.toUtf8();

@@ -1,18 +1,18 @@
 #include "app/DesktopRuntime.h"
 #include "app/Startup.h"
 #include "tests/support/FakeRuntime.h"
+#include "tests/support/Rows.h"
 #include "ui/config/frmConfig.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 using Startup::Mode;
+using velkora::test::row;
 enum class Earlier { None, Answers, Silent }; // a copy that runs already
 
 class tst_Startup : public QObject {
     Q_OBJECT
-    static void row(const char *name, const auto &...v) { (QTest::newRow(name) << ... << v); }
-
 private Q_SLOTS:
     void modeOf_data()
     {

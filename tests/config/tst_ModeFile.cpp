@@ -1,6 +1,7 @@
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
 #include "platform/core/NativePath.h"
+#include "tests/support/Rows.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -148,29 +149,44 @@ private Q_SLOTS:
 
     // What cannot be read or replaced stays as it is, with one line on standard error and a
     // message that names the file and says why in German.
+    void refused_data()
+    {
+        QTest::addColumn<bool>("folderInItsPlace"); // else a file of mode 0444 holds "[0] /a"
+        QTest::addColumn<Entries>("entries");
+        QTest::addColumn<QString>("logged"); // after the file's name
+        QTest::addColumn<QString>("why");
+        velkora::test::row("a folder in the file's place", true, Entries {{"/a", "A", "5"}},
+                           QString("open: errno 21 "), QString("Ist ein Ordner."));
+        velkora::test::row("a file without write permission", false, Entries {{"/b", "B", "5"}},
+                           QString("access: errno 13 "), QString("Zugriff verweigert."));
+        velkora::test::row("an entry with a control character", false,
+                           Entries {{"/a", "A", "5"}, {"/b", "B\x1b[1mC", "5"}},
+                           QString("entry 2 holds a control character"),
+                           QString("Eintrag 2 enthält ein Steuerzeichen (etwa einen Zeilenumbruch) "
+                                   "oder ein Zeichen, das die Datei nicht aufnehmen kann."));
+    }
     void refused()
     {
-        const QString &path = m_path;
-        const auto refuses = [&path](const Entries &entries, const QString &line, const char *why) {
+        QFETCH(bool, folderInItsPlace);
+        QFETCH(Entries, entries);
+        QFETCH(QString, logged);
+        QFETCH(QString, why);
+        QVERIFY(folderInItsPlace ? QDir().mkdir(m_path) : writeFile("[0]\nDATEI=/a\n", 0444));
+        if (folderInItsPlace) {
             QTest::ignoreMessage(QtWarningMsg,
-                                 QRegularExpression("^cannot save the list to \".*\": " + line));
-            return ModeFile::saveFailureMessage(path, ModeFile::SaveProgramTable(path, entries))
-                == QString("Die Liste konnte nicht gespeichert werden.\n\n%1\n\n%2").arg(path, why);
-        };
-        QVERIFY(QDir().mkdir(path));
+                                 QRegularExpression("^cannot read the list from "
+                                                    "\".*\": open: errno 21 "));
+            QCOMPARE(loadEntries(), Entries());
+        }
         QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("^cannot read the list from \".*\": "
-                                                "open: errno 21 "));
-        QCOMPARE(loadEntries(), Entries());
-        QVERIFY(refuses({{"/a", "A", "5"}}, "open: errno 21 ", "Ist ein Ordner.")
-                && QDir().rmdir(path));
-        QVERIFY(writeFile("[0]\nDATEI=/a\n", 0444));
-        QVERIFY(refuses({{"/b", "B", "5"}}, "access: errno 13 ", "Zugriff verweigert."));
-        QVERIFY(refuses({{"/a", "A", "5"}, {"/b", "B\x1b[1mC", "5"}},
-                        "entry 2 holds a control character",
-                        "Eintrag 2 enthält ein Steuerzeichen (etwa einen Zeilenumbruch) oder ein "
-                        "Zeichen, das die Datei nicht aufnehmen kann."));
-        QCOMPARE(bytesOf(path), "[0]\nDATEI=/a\n");
+                             QRegularExpression("^cannot save the list to \".*\": " + logged));
+        QCOMPARE(
+            ModeFile::saveFailureMessage(m_path, ModeFile::SaveProgramTable(m_path, entries)),
+            QString("Die Liste konnte nicht gespeichert werden.\n\n%1\n\n%2").arg(m_path, why));
+        if (folderInItsPlace)
+            QVERIFY(QDir().rmdir(m_path));
+        else
+            QCOMPARE(bytesOf(m_path), "[0]\nDATEI=/a\n");
     }
 };
 

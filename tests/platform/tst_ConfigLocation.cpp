@@ -1,14 +1,14 @@
 #include "platform/session/ConfigLocation.h"
+#include "tests/support/Rows.h"
 
 #include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+using velkora::test::row;
 class tst_ConfigLocation : public QObject {
     Q_OBJECT
-    static void row(const char *name, const auto &...v) { (QTest::newRow(name) << ... << v); }
-
 private Q_SLOTS:
     // Scratch folders get the mode and are judged as nobody (root writes anywhere).
     void listFile_data()

@@ -1,4 +1,5 @@
 #include "AutostartWorld.h"
+#include "tests/support/Rows.h"
 
 #include "platform/session/AppInfo.h"
 #include "platform/session/LoginStart.h"
@@ -68,7 +69,7 @@ private Q_SLOTS:
     void switchLoginStart_data()
     {
         QTest::addColumn<Switch>("row");
-        const auto row = [](const char *name, const Switch &at) { QTest::newRow(name) << at; };
+        const velkora::test::RowsOf<Switch> row;
         row("Tweaks' copy of the menu entry is repaired in place",
             {.user = MenuCopy, .on = true, .after = Repaired});
         row("a system copy of the menu entry gets a repaired user copy",

@@ -1,4 +1,5 @@
 #include "platform/session/SingleInstance.h"
+#include "tests/support/Rows.h"
 
 #include <QtTest>
 
@@ -30,13 +31,12 @@ extern "C" passwd *getpwuid(uid_t uid)
 // Copies as processes: tests/reliability/single_race.sh.
 class tst_SingleInstance : public QObject {
     Q_OBJECT
-    static void row(const char *name, const Place &place) { QTest::newRow(name) << place; }
-
 private Q_SLOTS:
     // The lock goes nowhere another user could have made first or could swap.
     void folder_data()
     {
         QTest::addColumn<Place>("place");
+        const velkora::test::RowsOf<Place> row;
         const QString cache = "home/.cache/velkora";
         row("a private runtime folder", {.runtime = Folder::Private, .expected = "run"});
         row("an open runtime folder", {.runtime = Folder::OpenToOthers, .expected = cache});

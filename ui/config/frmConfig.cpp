@@ -280,8 +280,8 @@ void frmConfig::mnuLoginStart_Click(bool checked)
 {
     QString reason;
     if (!m_runtime.setLoginStart(checked, &reason)) {
-        qCWarning(velkora::lcSession).noquote()
-            << (checked ? "login start not written:" : "login start not removed:") << reason;
+        qCWarning(velkora::lcSession, "login start not %s: %s", checked ? "written" : "removed",
+                  qUtf8Printable(reason));
         m_runtime.messageBox((checked ? QStringLiteral("Der Start beim Anmelden konnte nicht "
                                                        "eingerichtet werden.")
                                       : QStringLiteral("Der Start beim Anmelden konnte nicht "
@@ -329,15 +329,74 @@ void frmConfig::createControls()
     mnuInfo->setObjectName(QStringLiteral("mnuInfo"));
 }
 
+namespace {
+
+struct Placement {
+    QWidget *control;
+    const char *name;
+    int left, top, width, height, tab;
+};
+
+// The largest point size at which a caption fits its control: a label's text
+// its box; a button's caption the strip below its picture, which the style
+// centres on what the frame and the picture (plus 4 px) leave, and may reach
+// into the lower frame margin, but not past the button's last pixel row.
+// Other controls take any size (-1).
+qreal captionFit(QWidget *control)
+{
+    const QSize size = control->size();
+    if (auto *label = qobject_cast<QLabel *>(control))
+        return fittingPointSize(label->font(), label->text(), size.width(), size.height());
+    auto *button = qobject_cast<QToolButton *>(control);
+    if (!button)
+        return -1;
+    const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int stripTop = frame + button->iconSize().height() + 3;
+    const int stripBottom = size.height() - frame - 1;
+    return fittingPointSize(button->font(), button->text(), size.width() - 2 * frame - 2,
+                            2 * (size.height() - 1) - stripTop - stripBottom);
+}
+
+// The layout is fixed, the font is the platform's: where that font is too
+// large for a caption, all captions get the size that fits the tightest one,
+// so they stay whole and alike. A pixel-sized font (-1 points) is left alone.
+void fitCaptions(const std::array<Placement, 15> &table, const QFont &font)
+{
+    qreal size = font.pointSizeF();
+    for (const Placement &p : table) {
+        if (const qreal fit = captionFit(p.control); fit > 0)
+            size = std::min(size, fit);
+    }
+    if (size <= 0 || size >= font.pointSizeF())
+        return;
+    QFont captionFont = font;
+    captionFont.setPointSizeF(size);
+    for (const Placement &p : table) {
+        if (qobject_cast<QLabel *>(p.control) || qobject_cast<QToolButton *>(p.control))
+            p.control->setFont(captionFont);
+    }
+}
+
+void chainTabOrder(std::array<Placement, 15> table)
+{
+    std::sort(table.begin(), table.end(),
+              [](const Placement &a, const Placement &b) { return a.tab < b.tab; });
+    QWidget *previous = nullptr;
+    for (const Placement &p : table) {
+        if (p.control->focusPolicy() == Qt::NoFocus)
+            continue; // labels
+        if (previous)
+            QWidget::setTabOrder(previous, p.control);
+        previous = p.control;
+    }
+}
+
+} // namespace
+
 void frmConfig::placeControls()
 {
-    struct Placement {
-        QWidget *control;
-        const char *name;
-        int left, top, width, height, tab;
-    };
     // clang-format off
-    std::array<Placement, 15> table{{
+    const std::array<Placement, 15> table{{
         // control          name              left   top  width height tab
         {lblGesamt[Path],    "lblGesamt(0)",    360,  160,   855,  375, 10},
         {txtProg[Path],      "txtProg(0)",     1320,  120,  3495,  375,  8},
@@ -356,50 +415,12 @@ void frmConfig::placeControls()
         {cmd_exit,           "cmd_exit",       7440, 2880,  1095,  735, 12},
     }};
     // clang-format on
-    qreal captionSize = font().pointSizeF(); // -1 for a pixel-sized font: left alone
     for (const Placement &p : table) {
         p.control->setObjectName(QLatin1String(p.name));
         velkora::ui::place(p.control, p.left, p.top, p.width, p.height);
-        const QSize size = p.control->size();
-        if (auto *label = qobject_cast<QLabel *>(p.control)) {
-            captionSize = std::min(
-                captionSize,
-                fittingPointSize(label->font(), label->text(), size.width(), size.height()));
-        } else if (auto *button = qobject_cast<QToolButton *>(p.control)) {
-            // The style centres the caption on the strip that the frame and
-            // the picture (plus 4 px) leave; it may reach into the lower
-            // frame margin, but not past the button's last pixel row.
-            const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-            const int stripTop = frame + button->iconSize().height() + 3;
-            const int stripBottom = size.height() - frame - 1;
-            captionSize = std::min(
-                captionSize,
-                fittingPointSize(button->font(), button->text(), size.width() - 2 * frame - 2,
-                                 2 * (size.height() - 1) - stripTop - stripBottom));
-        }
     }
-    // The layout is fixed, the font is the platform's: where that font is too
-    // large for a caption, all captions get the size that fits the tightest
-    // one, so they stay whole and alike.
-    if (captionSize > 0 && captionSize < font().pointSizeF()) {
-        QFont captionFont = font();
-        captionFont.setPointSizeF(captionSize);
-        for (const Placement &p : table) {
-            if (qobject_cast<QLabel *>(p.control) || qobject_cast<QToolButton *>(p.control))
-                p.control->setFont(captionFont);
-        }
-    }
-
-    std::sort(table.begin(), table.end(),
-              [](const Placement &a, const Placement &b) { return a.tab < b.tab; });
-    QWidget *previous = nullptr;
-    for (const Placement &p : table) {
-        if (p.control->focusPolicy() == Qt::NoFocus)
-            continue; // labels
-        if (previous)
-            setTabOrder(previous, p.control);
-        previous = p.control;
-    }
+    fitCaptions(table, font());
+    chainTabOrder(table);
     List1->setFocus(); // tab index 0 has the focus when the window opens
 }
 

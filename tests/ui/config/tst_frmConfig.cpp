@@ -1,6 +1,7 @@
 #include "config/ModeFile.h"
 #include "config/ProgramTable.h"
 #include "tests/support/FakeRuntime.h"
+#include "tests/support/Rows.h"
 #include "ui/config/frmConfig.h"
 
 #include <QtTest>
@@ -99,7 +100,7 @@ private Q_SLOTS:
     void editing_data()
     {
         QTest::addColumn<Edit>("edit");
-        const auto row = [](const char *name, const Edit &edit) { QTest::newRow(name) << edit; };
+        const velkora::test::RowsOf<Edit> row;
         const Boxes fresh {"", "", "10"}, pq {"p", "q", "60"}, a {"a", "A", "5"},
             c {"c", "x|y", "3"};
         const Buttons add {"cmd_add"}, change {"cmd_change"}, kill {"cmd_kill"};
@@ -200,8 +201,7 @@ private Q_SLOTS:
     void searchAndTest_data()
     {
         QTest::addColumn<Search>("search");
-        const auto row
-            = [](const char *name, const Search &search) { QTest::newRow(name) << search; };
+        const velkora::test::RowsOf<Search> row;
         row("the name is cut at the first dot after the last slash",
             {.chosen = "/d.a/x\\y.z.w", .tests = 1, .name = "x\\y"});
         row("a name without a dot is taken whole; Testen twice starts twice",
@@ -310,7 +310,7 @@ private Q_SLOTS:
     void takeOver_data()
     {
         QTest::addColumn<TakeOver>("row");
-        const auto row = [](const char *name, const TakeOver &t) { QTest::newRow(name) << t; };
+        const velkora::test::RowsOf<TakeOver> row;
         const Lines xz {"x.desktop|X|5", "z.desktop|Z|10"};
         const QString refused = "Zugriff verweigert: /autostart";
         row("ticked entries go to the end with their names and delays, switched off at Exit",
