@@ -39,8 +39,8 @@ bool DestroyedWindowFilter::nativeEventFilter(const QByteArray &eventType, void 
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (!isOwnWindow(w, destroyed))
             continue;
-        qCInfo(lcSession, "window \"%ls\" was destroyed by another program; closing it",
-               qUtf16Printable(w->windowTitle()));
+        qCInfo(lcSession, "window \"%s\" was destroyed by another program; closing it",
+               qUtf8Printable(w->windowTitle()));
         // Closing may end a modal loop; not from inside Qt's event dispatch.
         QMetaObject::invokeMethod(w, &QWidget::close, Qt::QueuedConnection);
         break;

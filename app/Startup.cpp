@@ -169,7 +169,7 @@ std::optional<int> ActivatePreviousInstance(velkora::Runtime &runtime)
         return 0;
     // A stopped or hung first copy: without a word the user would see
     // nothing happen at all.
-    qCWarning(velkora::lcSession, "%ls runs already but does not answer", qUtf16Printable(title));
+    qCWarning(velkora::lcSession, "%s runs already but does not answer", qUtf8Printable(title));
     runtime.setAppTitle(runtime.appInfo().baseName);
     runtime.messageBox(notAnsweringText(title));
     return 1;
