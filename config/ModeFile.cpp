@@ -146,7 +146,7 @@ QString saveFailureMessage(const QString &IniFilePath, const SaveResult &result)
         .arg(IniFilePath, why);
 }
 
-QList<ListEntry> ProgramListEntries(const ProgramList &list)
+QList<ListEntry> listEntries(const ProgramList &list)
 {
     QList<ListEntry> entries;
     for (const velkora::ProgramEntry &entry : list.ProgramTable) {

@@ -63,6 +63,6 @@ QString saveFailureMessage(const QString &IniFilePath, const SaveResult &result)
                                     qsizetype *refused = nullptr);
 
 /// The entries of the filled slots, slot 0 first.
-QList<ListEntry> ProgramListEntries(const velkora::ProgramList &list);
+QList<ListEntry> listEntries(const velkora::ProgramList &list);
 
 } // namespace ModeFile

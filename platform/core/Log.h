@@ -2,6 +2,10 @@
 // What the windows keep silent goes to standard error, one line per event,
 // through these categories; where standard error is the journal, the lines go
 // to the journal itself, each with its priority.
+//
+// platform/core/ holds what every other folder of platform/ builds on: logging,
+// paths as bytes, the XDG folders, the non-blocking D-Bus connection. It uses
+// QtCore and sd-bus only.
 
 #include <QByteArray>
 #include <QLoggingCategory>

@@ -6,6 +6,11 @@
 // are trimmed and a pair of quotes that wraps a whole value is dropped.
 // Comments, unknown lines, each line's encoding and the line ends stay as the
 // file had them, byte for byte where a line is not changed.
+// QSettings neither keeps comments and unknown lines nor matches names without
+// regard to case; QSaveFile's rename gives a shared file the writer as its
+// owner and syncs no folder. Hence a layer of its own.
+//
+// platform/ini/ uses platform/core/ and QtCore only.
 
 #include <QByteArray>
 #include <QHash>

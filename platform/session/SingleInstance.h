@@ -4,6 +4,10 @@
 // holder listens on a local socket beside it, over which later copies ask it
 // to bring its window forward. Plain AF_UNIX sockets watched by
 // QSocketNotifier: QtNetwork would cost every start nine more libraries.
+//
+// platform/session/ holds what ties Velkora to the user's session: the single
+// copy, the login switch and the session's autostart entries, the list file's
+// place, the program's identity. It uses platform/core/, ini/, start/ and GLib.
 
 #include <QObject>
 #include <QString>

@@ -6,6 +6,9 @@
 // activatable entry over the session bus; either way the start returns at
 // once: nothing here waits on D-Bus, on GLib's worker thread or on another
 // process.
+//
+// platform/start/ uses platform/core/, QtCore and GLib (desktop entries as the
+// desktop reads them).
 
 #include "platform/start/DesktopEntry.h"
 

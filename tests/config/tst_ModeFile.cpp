@@ -36,7 +36,7 @@ class tst_ModeFile : public QObject {
     }
     Entries loadEntries() const
     {
-        return ModeFile::ProgramListEntries(ModeFile::LoadProgramTable(m_path));
+        return ModeFile::listEntries(ModeFile::LoadProgramTable(m_path));
     }
 
 private Q_SLOTS:

@@ -25,7 +25,7 @@ using Entries = QList<ModeFile::ListEntry>;
 static Entries loaded(const IniDocument &doc)
 {
     const ProgramList list = ModeFile::LoadProgramTable(doc);
-    const Entries entries = ModeFile::ProgramListEntries(list);
+    const Entries entries = ModeFile::listEntries(list);
     if (entries.size() != list.EntryCount)
         fail("EntryCount");
     return entries;

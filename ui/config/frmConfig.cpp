@@ -156,19 +156,19 @@ void frmConfig::createOptionsMenu()
 {
     auto *options = menuBar()->addMenu(QStringLiteral("Optionen"));
     options->setObjectName(QStringLiteral("mnuOptions"));
-    m_mnuLoginStart = options->addAction(QStringLiteral("Beim Anmelden starten"));
-    m_mnuLoginStart->setObjectName(QStringLiteral("mnuLoginStart"));
-    m_mnuLoginStart->setCheckable(true);
+    m_loginStart = options->addAction(QStringLiteral("Beim Anmelden starten"));
+    m_loginStart->setObjectName(QStringLiteral("mnuLoginStart"));
+    m_loginStart->setCheckable(true);
     connect(options, &QMenu::aboutToShow, this, &frmConfig::showLoginStart);
-    connect(m_mnuLoginStart, &QAction::triggered, this, &frmConfig::mnuLoginStart_Click);
-    m_mnuTakeOver = options->addAction(QStringLiteral("Autostart-Einträge übernehmen…"));
-    m_mnuTakeOver->setObjectName(QStringLiteral("mnuTakeOver"));
-    connect(m_mnuTakeOver, &QAction::triggered, this, &frmConfig::mnuTakeOver_Click);
+    connect(m_loginStart, &QAction::triggered, this, &frmConfig::toggleLoginStart);
+    m_takeOver = options->addAction(QStringLiteral("Autostart-Einträge übernehmen…"));
+    m_takeOver->setObjectName(QStringLiteral("mnuTakeOver"));
+    connect(m_takeOver, &QAction::triggered, this, &frmConfig::openTakeOver);
 
     createEntryActions();
     options->addSeparator();
-    options->addActions({m_mnuEntryActive, m_mnuWaitForTray, m_mnuWaitForNetwork});
-    options->addMenu(m_mnuWaitMax);
+    options->addActions({m_entryActive, m_waitForTray, m_waitForNetwork});
+    options->addMenu(m_waitMaxMenu);
     connect(options, &QMenu::aboutToShow, this, &frmConfig::showEntryOptions);
 }
 
@@ -182,17 +182,17 @@ void frmConfig::createEntryActions()
               connect(action, &QAction::triggered, this, handler);
               return action;
           };
-    m_mnuEntryActive = checkable(QStringLiteral("Eintrag aktiv"), "mnuEntryActive",
-                                 &frmConfig::setSelectedActive);
-    m_mnuWaitForTray = checkable(QStringLiteral("Auf Infobereich warten"), "mnuWaitForTray",
-                                 &frmConfig::setSelectedWaitForTray);
-    m_mnuWaitForNetwork = checkable(QStringLiteral("Auf Netzwerk warten"), "mnuWaitForNetwork",
-                                    &frmConfig::setSelectedWaitForNetwork);
-    m_mnuWaitMax = new QMenu(QStringLiteral("Höchstens warten"), this);
-    m_mnuWaitMax->setObjectName(QStringLiteral("mnuWaitMax"));
+    m_entryActive = checkable(QStringLiteral("Eintrag aktiv"), "mnuEntryActive",
+                              &frmConfig::setSelectedActive);
+    m_waitForTray = checkable(QStringLiteral("Auf Infobereich warten"), "mnuWaitForTray",
+                              &frmConfig::setSelectedWaitForTray);
+    m_waitForNetwork = checkable(QStringLiteral("Auf Netzwerk warten"), "mnuWaitForNetwork",
+                                 &frmConfig::setSelectedWaitForNetwork);
+    m_waitMaxMenu = new QMenu(QStringLiteral("Höchstens warten"), this);
+    m_waitMaxMenu->setObjectName(QStringLiteral("mnuWaitMax"));
     m_waitMaxChoices = new QActionGroup(this);
     for (const int seconds : WaitMaxChoices) {
-        QAction *choice = m_mnuWaitMax->addAction(QStringLiteral("%1 Sekunden").arg(seconds));
+        QAction *choice = m_waitMaxMenu->addAction(QStringLiteral("%1 Sekunden").arg(seconds));
         choice->setObjectName(QStringLiteral("mnuWaitMax(%1)").arg(seconds));
         choice->setData(seconds);
         choice->setCheckable(true);
@@ -202,8 +202,8 @@ void frmConfig::createEntryActions()
 
     m_entryMenu = new QMenu(this);
     m_entryMenu->setObjectName(QStringLiteral("mnuEntry"));
-    m_entryMenu->addActions({m_mnuEntryActive, m_mnuWaitForTray, m_mnuWaitForNetwork});
-    m_entryMenu->addMenu(m_mnuWaitMax);
+    m_entryMenu->addActions({m_entryActive, m_waitForTray, m_waitForNetwork});
+    m_entryMenu->addMenu(m_waitMaxMenu);
 }
 
 // The items follow the selected entry; with none selected there is nothing to set.
@@ -212,12 +212,12 @@ void frmConfig::showEntryOptions()
     const int row = selectedIndex();
     const ModeFile::ListEntry entry = row < 0 ? ModeFile::ListEntry() : entryOf(List1->item(row));
     const velkora::StartConditions conditions = velkora::parseStartConditions(entry.waitFor);
-    for (QAction *action : {m_mnuEntryActive, m_mnuWaitForTray, m_mnuWaitForNetwork})
+    for (QAction *action : {m_entryActive, m_waitForTray, m_waitForNetwork})
         action->setEnabled(row >= 0);
-    m_mnuWaitMax->setEnabled(row >= 0 && conditions.any());
-    m_mnuEntryActive->setChecked(row >= 0 && entry.active);
-    m_mnuWaitForTray->setChecked(conditions.tray);
-    m_mnuWaitForNetwork->setChecked(conditions.network);
+    m_waitMaxMenu->setEnabled(row >= 0 && conditions.any());
+    m_entryActive->setChecked(row >= 0 && entry.active);
+    m_waitForTray->setChecked(conditions.tray);
+    m_waitForNetwork->setChecked(conditions.network);
     const int waitMax = velkora::effectiveWaitMax(velkora::toWholeNumber(entry.waitMax));
     for (QAction *choice : m_waitMaxChoices->actions())
         choice->setChecked(choice->data().toInt() == waitMax);
@@ -273,10 +273,10 @@ void frmConfig::setSelectedWaitMax(QAction *choice)
 
 void frmConfig::showLoginStart()
 {
-    m_mnuLoginStart->setChecked(m_runtime.loginStartEnabled());
+    m_loginStart->setChecked(m_runtime.loginStartEnabled());
 }
 
-void frmConfig::mnuLoginStart_Click(bool checked)
+void frmConfig::toggleLoginStart(bool checked)
 {
     QString reason;
     if (!m_runtime.setLoginStart(checked, &reason)) {
@@ -427,7 +427,7 @@ void frmConfig::placeControls()
 void frmConfig::FillProgramList(const velkora::ProgramList &table)
 {
     List1->clear();
-    for (const ModeFile::ListEntry &entry : ModeFile::ProgramListEntries(table))
+    for (const ModeFile::ListEntry &entry : ModeFile::listEntries(table))
         List1->addItem(newItem({entry}));
     markDoubleStarts(0, List1->count());
     unselect();
@@ -470,17 +470,17 @@ void frmConfig::ShowSelectedEntry()
         return;
     const ModeFile::ListEntry piece = entryOf(List1->item(row));
     if (!piece.path.isEmpty())
-        m_shownPath = piece.path;
+        ShownPath = piece.path;
     if (!piece.name.isEmpty())
-        m_shownName = piece.name;
+        ShownName = piece.name;
     if (!piece.seconds.isEmpty()) {
         if (const auto seconds = velkora::toWholeNumber(piece.seconds))
-            m_shownSeconds = *seconds;
+            ShownSeconds = *seconds;
     }
 
-    txtProg[Path]->setText(m_shownPath);
-    txtProg[Name]->setText(m_shownName);
-    txtProg[Seconds]->setText(QString::number(m_shownSeconds));
+    txtProg[Path]->setText(ShownPath);
+    txtProg[Name]->setText(ShownName);
+    txtProg[Seconds]->setText(QString::number(ShownSeconds));
 }
 
 // Add and change take the boxes only when all three are filled, when the
@@ -775,7 +775,7 @@ void frmConfig::switchSessionEntries()
 // The chosen entries go to the end of the list, as desktop ids with their
 // names and delays. Nothing changes in the session until "Exit", and nothing
 // is added when that could not be done then.
-void frmConfig::mnuTakeOver_Click()
+void frmConfig::openTakeOver()
 {
     QSet<QString> listed;
     for (const ModeFile::ListEntry &entry : listEntries())

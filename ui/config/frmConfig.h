@@ -56,8 +56,8 @@ private Q_SLOTS:
     void cmd_test_Click();
     void cmd_exit_Click();
     void mnuInfo_Click();
-    void mnuLoginStart_Click(bool checked);
-    void mnuTakeOver_Click();
+    void toggleLoginStart(bool checked);
+    void openTakeOver();
     void setSelectedActive(bool on);
     void setSelectedWaitForTray(bool on);
     void setSelectedWaitForNetwork(bool on);
@@ -111,18 +111,18 @@ private:
 
     velkora::Runtime &m_runtime;
     const QString IniFilePath;
-    QAction *m_mnuLoginStart = nullptr;
-    QAction *m_mnuTakeOver = nullptr;
+    QAction *m_loginStart = nullptr;
+    QAction *m_takeOver = nullptr;
     // The selected entry's switch and conditions, in "Optionen" and in the
     // list's context menu alike.
-    QAction *m_mnuEntryActive = nullptr;
-    QAction *m_mnuWaitForTray = nullptr;
-    QAction *m_mnuWaitForNetwork = nullptr;
-    QMenu *m_mnuWaitMax = nullptr;
+    QAction *m_entryActive = nullptr;
+    QAction *m_waitForTray = nullptr;
+    QAction *m_waitForNetwork = nullptr;
+    QMenu *m_waitMaxMenu = nullptr;
     QActionGroup *m_waitMaxChoices = nullptr;
     QMenu *m_entryMenu = nullptr;
     // What ShowSelectedEntry showed last; kept for the whole run.
-    QString m_shownPath;
-    QString m_shownName;
-    qint32 m_shownSeconds = 0;
+    QString ShownPath;
+    QString ShownName;
+    qint32 ShownSeconds = 0;
 };

@@ -398,8 +398,7 @@ private Q_SLOTS:
         QVERIFY(m_window->close() && !QFile::exists(path));
         press({"cmd_exit"});
         QCOMPARE(m_runtime->endStatuses, QList<int> {0});
-        QCOMPARE(ModeFile::ProgramListEntries(ModeFile::LoadProgramTable(path)),
-                 m_window->listEntries());
+        QCOMPARE(ModeFile::listEntries(ModeFile::LoadProgramTable(path)), m_window->listEntries());
     }
 };
 
