@@ -68,8 +68,6 @@ private Q_SLOTS:
         QTest::newRow("UTF-8 byte-order mark")
             << sample("utf8_bom.ini") << Entries {{"/opt/grüße/start", "Grüße", "12"}};
         QTest::newRow("UTF-16BE") << sample("utf16be.ini") << Entries {{"/opt/Käfer", "𝄞", "3"}};
-        QTest::newRow("UTF-16LE of odd length")
-            << sample("utf16le_odd.ini") << Entries {{"/opt/Käfer", {}, {}}};
         QTest::newRow("cut at 254 characters but never in a pair, and at a NUL; a tab kept")
             << sample("cut_at_254.ini") << Entries {{QString(253, u'a'), "'x \t", "2"}};
         QTest::newRow("entries in sections 1, 4 and 6, bad seconds unset")

@@ -41,9 +41,8 @@ launch() { # <arguments>
     "$app" "$@" >>app.log 2>&1 &
     app_pid=$!
 }
-running() { kill -0 "$app_pid" 2>/dev/null; }
 unmapped() { ! grep -q -E "$1" "/proc/$app_pid/maps"; } # <pattern>: no such file in the program
-ended() { ! running; }
+ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 wait_end() { # the program's status once it has ended, 124 when it still runs after 10 s
     await ended || return 124
     wait "$app_pid"

@@ -1,6 +1,5 @@
 #!/bin/bash
-# The program at its edges. --help, -h and --version answer on standard output and start nothing,
-# with or without a display; without one, "/?" prints its text and every other mode ends with one
+# The program at its edges. --help answers on standard output before any display is looked for; without one, "/?" prints its text and every other mode ends with one
 # line and status 1. SIGTERM, SIGINT and SIGHUP end every mode as closing its window does: status
 # 0, nothing more started, nothing saved, no lock or socket left; a save under way is finished.
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
@@ -23,8 +22,6 @@ while IFS=';' read -r args status out err; do
     done
 done <<EOF
 --help;0;Aufruf: Velkora [/config | /? | -h | --help | --version];
--h /config;0;Aufruf: Velkora [/config | /? | -h | --help | --version];
---version;0;Velkora 1.1.0;
 /?;0;$usage;
 ;1;;$nodisplay
 /config;1;;$nodisplay

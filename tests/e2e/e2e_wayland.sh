@@ -1,18 +1,15 @@
 #!/bin/bash
-# The real program natively on Wayland under its own headless weston: the countdown starts its
-# entries on time and ends, the app id is the desktop file id, the configuration window maps.
+# The real program natively on Wayland under its own headless weston: the countdown ends by itself
+# (e2e_bus times its start there), the app id is the desktop file id, the configuration window maps.
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 scratch "$1" "$2"
-printf '#!/bin/sh\ndate +%%s.%%N >>%q\n' "$PWD/starts" >stamp && chmod +x stamp
-printf '[0]\nDATEI=%s\nZEIT=1\n[1]\nDATEI=%s\nZEIT=2\n' "$PWD/stamp" "$PWD/stamp" >app/Velkora.ini
+printf '[0]\nDATEI=/bin/true\nZEIT=1\n' >app/Velkora.ini
 export WAYLAND_DISPLAY=velkora-e2e QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
 weston --backend=headless-backend.so --socket="$WAYLAND_DISPLAY" --idle-time=0 --no-config \
     >weston.log 2>&1 &
 await test -S "run/$WAYLAND_DISPLAY" || exit 1
 
-check "the countdown ends by itself after its last entry" timeout 20 app/Velkora 2>countdown.log
-on_time() { mapfile -t t 2>/dev/null <starts && [ ${#t[@]} = 2 ] && within "${t[1]}" "${t[0]}" 1.7 2.3; }
-check "both entries started, the second 2 s after the first (+-0.3 s)" await on_time
+check "the countdown ends by itself after its entry" timeout 20 app/Velkora 2>countdown.log
 check "the app id is the desktop file id" grep -qF "set_app_id(\"$VELKORA_APP_ID\")" countdown.log
 
 launch /config

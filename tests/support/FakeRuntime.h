@@ -86,26 +86,23 @@ public:
     bool loginStartEnabled() override { return loginStart; }
     bool setLoginStart(bool on, QString *error) override
     {
-        if (loginStartError.isEmpty())
-            loginStart = on;
-        else if (error)
-            *error = loginStartError;
-        return loginStartError.isEmpty();
+        loginStart = loginStartError.isEmpty() ? on : loginStart;
+        return answer(loginStartError, error);
     }
     QList<SessionEntry> sessionEntries() override { return session; }
     bool takeOverSessionEntries(const QStringList &desktopIds, QString *error) override
     {
         taken = desktopIds;
-        return answerSession(error);
+        return answer(sessionError, error);
     }
     bool canTakeOverSessionEntries(const QStringList &, QString *error) override
     {
-        return answerSession(error);
+        return answer(sessionError, error);
     }
     bool giveBackSessionEntries(const QStringList &listCommands, QString *error) override
     {
         keptListed = listCommands;
-        return answerSession(error);
+        return answer(sessionError, error);
     }
     QStringList alsoStartedBySession(const QStringList &) override { return alsoStarted; }
     QString argumentText() const override { return arguments; }
@@ -113,11 +110,11 @@ public:
     void endProgram(int status) override { endStatuses.append(status); }
 
 private:
-    bool answerSession(QString *error) const
+    static bool answer(const QString &failure, QString *error)
     {
         if (error)
-            *error = sessionError;
-        return sessionError.isEmpty();
+            *error = failure;
+        return failure.isEmpty();
     }
 };
 

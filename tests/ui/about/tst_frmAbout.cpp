@@ -18,7 +18,6 @@ private Q_SLOTS:
         frmAbout dlg(runtime, &owner);
         QCOMPARE(dlg.findChild<QLabel *>("lblTitle")->text(), "Titel");
         QCOMPARE(dlg.findChild<QLabel *>("lblVersion")->text(), "Version 2.1.0");
-        QCOMPARE(dlg.findChild<QLabel *>("lblDescription")->text().count('\n'), 2);
         dlg.move(0, 0); // else QDialog would centre it by itself
         dlg.show();
         QVERIFY(QTest::qWaitForWindowActive(&dlg));

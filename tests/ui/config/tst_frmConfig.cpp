@@ -255,7 +255,7 @@ private Q_SLOTS:
         QTest::newRow("a condition switched off again goes, and Runter takes a switched-off line")
             << Buttons {"mnuWaitForTray", "mnuEntryActive", "mnuWaitForTray", "cmd_updown(1)"}
             << Boxes {} << Entries {a, c, {"b", "", "", false, "", ""}} << "";
-        QTest::newRow("ändern keeps the line's switch and conditions; löschen takes them along")
+        QTest::newRow("ändern keeps the line's switch and conditions")
             << Buttons {"mnuWaitForNetwork", "cmd_change"} << Boxes {"p", "q", "20"}
             << Entries {a, {"p", "q", "20", true, "Netzwerk"}, c} << "";
         QTest::newRow("hinzufügen adds an entry that is on and waits for nothing")

@@ -29,7 +29,7 @@ struct Wait {
     QString logged {}; // a line the log must hold
 };
 // What the user does during a tick: a double-click somewhere, a key, closing the window.
-enum Action { None, OnCountdown, OnName, OnMargin, Escape, Close };
+enum Action { None, OnName, OnMargin, Escape, Close };
 
 class tst_frmAuto : public QObject {
     Q_OBJECT
@@ -46,9 +46,8 @@ class tst_frmAuto : public QObject {
             const Slot &s = table[i];
             m_table.ProgramTable[i]
                 = {s.path, s.path.toUpper(), s.seconds, s.active, s.waitFor, s.waitMax};
+            m_table.EntryCount += m_table.ProgramTable[i].filled(); // as the load counts them
         }
-        for (const ProgramEntry &entry : m_table.ProgramTable)
-            m_table.EntryCount += entry.filled(); // as the load counts them
         m_window = std::make_unique<frmAuto>(*m_runtime, m_table);
         m_window->Form_Load();
         m_tick = 0;
@@ -77,7 +76,6 @@ private Q_SLOTS:
         QTest::newRow("an empty table starts nothing and closes on the first tick") << Slots {} << None << Ticks {} << 1;
         QTest::newRow("a double-click on the margin cancels, even the start that is due") << abc << OnMargin << Ticks {1} << 4;
         QTest::newRow("a double-click on the name line does nothing") << abc << OnName << Ticks {1, 4, 6} << 6;
-        QTest::newRow("a double-click on the countdown line does nothing") << abc << OnCountdown << Ticks {1, 4, 6} << 6;
         QTest::newRow("Escape does nothing: a stray key at login must not cancel") << abc << Escape << Ticks {1, 4, 6} << 6;
         QTest::newRow("closing the window cancels") << abc << Close << Ticks {1} << 4;
         QTest::newRow("an entry switched off is passed over, its seconds too") << Slots {{"a", 2}, {"b", 3, false}, {"c", 2}} << None << Ticks {2, 4} << 4;
@@ -101,9 +99,8 @@ private Q_SLOTS:
             namesShown << line(frmAuto::EntryName)->text();
             return StartResult {path == "b" ? 2 : 0, {}, 0}; // a failure changes nothing
         };
-        const QLabel *text = line(inTick4 == OnName ? frmAuto::EntryName : frmAuto::Countdown);
-        const QPoint at
-            = inTick4 == OnMargin ? QPoint(3, m_window->height() - 2) : text->geometry().center();
+        const QPoint at = inTick4 == OnMargin ? QPoint(3, m_window->height() - 2)
+                                              : line(frmAuto::EntryName)->geometry().center();
         m_runtime->onYield = [&] {
             if (m_tick != 4 || inTick4 == None)
                 return;
@@ -197,10 +194,8 @@ private Q_SLOTS:
             now = m_tick;
             m_window->Timer1_Timer();
             if (m_tick == 3) {
-                QCOMPARE(line(frmAuto::Countdown)->text().startsWith("Warte"),
-                         !row.lineAfterTick3.isEmpty());
-                if (!row.lineAfterTick3.isEmpty())
-                    QCOMPARE(line(frmAuto::Countdown)->text(), row.lineAfterTick3);
+                const QString shown = line(frmAuto::Countdown)->text();
+                QCOMPARE(shown.startsWith("Warte") ? shown : QString(), row.lineAfterTick3);
                 if (row.cancelAfterTick3)
                     m_window->Form_DblClick();
             }
@@ -232,7 +227,6 @@ private Q_SLOTS:
         tickUntil(1);
         QCOMPARE(countdown->text(), "Starte in (3 sek. )");
 
-        QVERIFY(name->alignment() & countdown->alignment() & Qt::AlignHCenter);
         // Centred, a long name was once cut at both ends; its beginning tells entries apart.
         QVERIFY(QFontMetrics(name->font()).horizontalAdvance(name->text()) <= name->width());
         QVERIFY(name->text().endsWith(u'…') && longName.startsWith(name->text().chopped(1)));
