@@ -17,7 +17,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("baseName");
-        QTest::newRow("a plain name") << QByteArray("Velkora") << "Velkora";
         QTest::newRow(".exe dropped, in any case") << QByteArray("Tool.EXE") << "Tool";
         QTest::newRow("other suffixes kept") << QByteArray("tool.sh") << "tool.sh";
     }
