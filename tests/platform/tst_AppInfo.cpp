@@ -35,7 +35,6 @@ private Q_SLOTS:
         QCOMPARE(velkora::pathToNative(info.folder), lib);
         QVERIFY(::unlink(exe) == 0 && ::rmdir(lib) == 0); // a name Qt cannot remove
     }
-    void runningExecutable() { QCOMPARE(velkora::applicationInfo().baseName, "tst_AppInfo"); }
 };
 
 QTEST_APPLESS_MAIN(tst_AppInfo)
