@@ -1,4 +1,5 @@
 #include "platform/start/DesktopEntry.h"
+#include "tests/support/Rows.h"
 
 #include <QtTest>
 
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 using namespace velkora;
+using velkora::test::row;
 using Links = QList<std::pair<QString, QString>>; // below applications/, and what each holds
 
 // k/a leads to folder k+1, k/a-a to k+2 (0 is applications/), so folder n lies on about 1.6^n ways
@@ -39,16 +41,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file"); // below applications/, its folders made with it
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("found"); // empty: nothing
-        QTest::newRow("links back up are not followed, however long the id")
-            << Links {{"a", "."}, {"a-a", "."}} << "x.desktop" << parts(60, '-') + "-x.desktop"
-            << "";
+        row("links back up are not followed, however long the id", Links {{"a", "."}, {"a-a", "."}},
+            "x.desktop", parts(60, '-') + "-x.desktop", "");
         // 30 parts: the kernel follows at most 40 links in one path.
-        QTest::newRow("links to other folders are followed, the shortest name first")
-            << chain(30) << "30/x.desktop" << parts(30, '-') + "-x.desktop"
-            << parts(30, '/') + "/x.desktop";
-        QTest::newRow("a folder reached again with the same rest is not walked again")
-            << chain(60) << "60/y.desktop" << parts(60, '-') + "-x.desktop"
-            << "";
+        row("links to other folders are followed, the shortest name first", chain(30),
+            "30/x.desktop", parts(30, '-') + "-x.desktop", parts(30, '/') + "/x.desktop");
+        row("a folder reached again with the same rest is not walked again", chain(60),
+            "60/y.desktop", parts(60, '-') + "-x.desktop", "");
     }
     void lookup()
     {
@@ -75,12 +74,11 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("size"); // of a valid entry that a comment fills up
         QTest::addColumn<bool>("fifo"); // a FIFO in its place instead, with no writer
         QTest::addColumn<int>("errorNumber");
-        QTest::addColumn<int>("problem");
-        QTest::newRow("1 MiB is read") << qint64(1 << 20) << false << 0 << int(EntryProblem::None);
-        QTest::newRow("a byte more is refused as too large")
-            << qint64((1 << 20) + 1) << false << EFBIG << int(EntryProblem::TooLarge);
-        QTest::newRow("a FIFO is refused at once")
-            << qint64(0) << true << ENOEXEC << int(EntryProblem::NotAnEntry);
+        QTest::addColumn<EntryProblem>("problem");
+        row("1 MiB is read", qint64(1 << 20), false, 0, EntryProblem::None);
+        row("a byte more is refused as too large", qint64((1 << 20) + 1), false, EFBIG,
+            EntryProblem::TooLarge);
+        row("a FIFO is refused at once", qint64(0), true, ENOEXEC, EntryProblem::NotAnEntry);
     }
     void sizeLimit()
     {
@@ -97,7 +95,7 @@ private Q_SLOTS:
         }
         const DesktopEntry entry = readDesktopEntry(file.fileName());
         QTEST(entry.errorNumber, "errorNumber");
-        QTEST(int(entry.problem), "problem");
+        QTEST(entry.problem, "problem");
     }
 };
 

@@ -1,10 +1,12 @@
 #include "platform/ini/IniFile.h"
+#include "tests/support/Rows.h"
 
 #include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using velkora::test::row;
 using Value = std::optional<QString>;
 
 class tst_IniFile : public QObject {
@@ -78,18 +80,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key"); // in section 0
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after"); // empty: refused, nothing changed
-        const auto row
-            = [](const char *name, const QString &key, const QString &value,
-                 const QByteArray &after) { QTest::newRow(name) << key << value << after; };
-        row("a NUL in a value is refused", "A", u"a\0b"_s, "");
-        row("DEL is refused", "A", "a\x7f", "");
-        row("a control character in a key is refused", "B\x01", "1", "");
-        row("a tab is written", "A", "a\tb", "[0]\nA=a\tb\nE=\x1b\n");
-        row("one already in the file may be set again", "E", "\x1b", Before);
+        row("a NUL in a value is refused", "A", u"a\0b"_s, ""_ba);
+        row("DEL is refused", "A", "a\x7f", ""_ba);
+        row("a control character in a key is refused", "B\x01", "1", ""_ba);
+        row("a tab is written", "A", "a\tb", "[0]\nA=a\tb\nE=\x1b\n"_ba);
+        row("one already in the file may be set again", "E", "\x1b", QByteArray(Before));
         row("both kinds of quote: blanks at the ends dropped, no NUL", "A", " 'a\" \t",
-            "[0]\nA='a\"\nE=\x1b\n");
+            "[0]\nA='a\"\nE=\x1b\n"_ba);
         row("both kinds of quote: what is left quoted where the reader would unwrap it", "A",
-            " \"a'b\" ", "[0]\nA=\"\"a'b\"\"\nE=\x1b\n");
+            " \"a'b\" ", "[0]\nA=\"\"a'b\"\"\nE=\x1b\n"_ba);
     }
     void controlCharacters()
     {
@@ -108,13 +107,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<bool>("removed");
         QTest::addColumn<QByteArray>("after"); // then B=5 set in section 1
-        QTest::newRow("the key and its duplicate go, another section's stays")
-            << QByteArray("[0]\nA=1\nB=2\na=3\n[1]\nA=4\n") << true
-            << QByteArray("[0]\nB=2\n[1]\nA=4\nB=5\n");
-        QTest::newRow("the last line, without its line end")
-            << QByteArray("[1]\n[0]\nA=2") << true << QByteArray("[1]\nB=5\n[0]\n");
-        QTest::newRow("a missing key changes nothing")
-            << QByteArray("[0]\nB=1\n") << false << QByteArray("[0]\nB=1\n[1]\nB=5\n");
+        row("the key and its duplicate go, another section's stays",
+            "[0]\nA=1\nB=2\na=3\n[1]\nA=4\n"_ba, true, "[0]\nB=2\n[1]\nA=4\nB=5\n"_ba);
+        row("the last line, without its line end", "[1]\n[0]\nA=2"_ba, true, "[1]\nB=5\n[0]\n"_ba);
+        row("a missing key changes nothing", "[0]\nB=1\n"_ba, false, "[0]\nB=1\n[1]\nB=5\n"_ba);
     }
     void removeKey()
     {

@@ -1,13 +1,12 @@
 #include "platform/core/Log.h"
+#include "tests/support/Rows.h"
 
 #include <QtTest>
 
-#include <cstdlib>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 using velkora::LogSink;
-enum class Output { File, Terminal }; // what standard error is
+using velkora::test::row;
 enum class Stream { ItsOwn, AnotherFiles, ItsInodeOnAnotherDevice, Unset, NoNumbers };
 
 class tst_Log : public QObject {
@@ -17,31 +16,22 @@ private Q_SLOTS:
     // still has it, and its lines must stay there.
     void sink_data()
     {
-        QTest::addColumn<Output>("output");
         QTest::addColumn<Stream>("stream");
         QTest::addColumn<LogSink>("sink");
-        QTest::newRow("the journal's own stream")
-            << Output::File << Stream::ItsOwn << LogSink::Journal;
-        QTest::newRow("a file, with the variable of another stream")
-            << Output::File << Stream::AnotherFiles << LogSink::StandardError;
-        QTest::newRow("a terminal, with the variable of another stream")
-            << Output::Terminal << Stream::AnotherFiles << LogSink::StandardError;
-        QTest::newRow("the inode alone matches")
-            << Output::File << Stream::ItsInodeOnAnotherDevice << LogSink::StandardError;
-        QTest::newRow("no variable") << Output::File << Stream::Unset << LogSink::StandardError;
-        QTest::newRow("no device and inode")
-            << Output::File << Stream::NoNumbers << LogSink::StandardError;
+        row("the journal's own stream", Stream::ItsOwn, LogSink::Journal);
+        row("the variable of another stream", Stream::AnotherFiles, LogSink::StandardError);
+        row("the inode alone matches", Stream::ItsInodeOnAnotherDevice, LogSink::StandardError);
+        row("no variable", Stream::Unset, LogSink::StandardError);
+        row("no device and inode", Stream::NoNumbers, LogSink::StandardError);
     }
     void sink()
     {
-        QFETCH(Output, output);
         QFETCH(Stream, stream);
         QTemporaryFile file;
         QVERIFY(file.open());
-        const int fd = output == Output::File ? file.handle() : ::posix_openpt(O_RDWR | O_NOCTTY);
         struct stat own {
         }, other {};
-        QVERIFY(::fstat(fd, &own) == 0 && ::stat("/", &other) == 0);
+        QVERIFY(::fstat(file.handle(), &own) == 0 && ::stat("/", &other) == 0);
         const auto named = [](dev_t device, ino_t inode) {
             return QByteArray::number(quint64(device)) + ':' + QByteArray::number(quint64(inode));
         };
@@ -50,9 +40,7 @@ private Q_SLOTS:
                                                        named(own.st_dev + 1, own.st_ino),
                                                        {},
                                                        "8:x"}[int(stream)];
-        QTEST(velkora::logSinkFor(variable, fd), "sink");
-        if (output == Output::Terminal)
-            ::close(fd);
+        QTEST(velkora::logSinkFor(variable, file.handle()), "sink");
     }
 };
 

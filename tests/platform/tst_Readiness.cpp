@@ -161,7 +161,6 @@ private Q_SLOTS:
         };
         row("X tray before watching, going, coming back", tray, Bus::Running, true,
             {true, false, true});
-        row("X tray coming after watching, going", tray, Bus::Running, false, {false, true, false});
         row("X tray, the session bus never answering", tray, Bus::Silent, true, {true});
         row("session bus never answering: no tray", tray, Bus::Silent, false, {false});
         row("system bus never answering: not online", network, Bus::Silent, false, {false});

@@ -1,4 +1,5 @@
 #include "AutostartWorld.h"
+#include "tests/support/Rows.h"
 
 #include "platform/session/AppInfo.h"
 #include "platform/session/SessionAutostart.h"
@@ -7,6 +8,7 @@
 #include <sys/stat.h>
 
 using namespace velkora;
+using velkora::test::row;
 
 // The same session for every case (tests/data/autostart): a user entry with keys, comments,
 // translations and an action, a linked one, one without Exec, one hidden over the system's, one
@@ -33,19 +35,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name"); // empty: not listed
         QTest::addColumn<int>("seconds");
         QTest::addColumn<bool>("system");
-        QTest::newRow("a user entry, its name translated, its delay") << "tool"
-                                                                      << "Werkzeug" << 5 << false;
-        QTest::newRow("a system entry, its delay beyond 60") << "sys"
-                                                             << "System" << 10 << true;
-        QTest::newRow("D-Bus activated, without Exec") << "dbus"
-                                                       << "Bus" << 10 << true;
-        QTest::newRow("no Exec") << "noexec"
-                                 << "" << 0 << false;
-        QTest::newRow("hidden by the user over a system entry") << "masked"
-                                                                << "" << 0 << false;
-        QTest::newRow("only for another desktop") << "kde"
-                                                  << "" << 0 << false;
-        QTest::newRow("Velkora's own") << appId() << "" << 0 << false;
+        row("a user entry, its name translated, its delay", "tool", "Werkzeug", 5, false);
+        row("a system entry, its delay beyond 60", "sys", "System", 10, true);
+        row("D-Bus activated, without Exec", "dbus", "Bus", 10, true);
+        row("no Exec", "noexec", "", 0, false);
+        row("hidden by the user over a system entry", "masked", "", 0, false);
+        row("only for another desktop", "kde", "", 0, false);
+        row("Velkora's own", appId(), "", 0, false);
     }
     void listed()
     {
@@ -69,13 +65,11 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<bool>("listed");
         const QStringList tool {"probe", "--minimized"}, linked {"other", "--background"};
-        QTest::newRow("a user entry with keys, comments and translations")
-            << "tool" << tool << tool << false;
-        QTest::newRow("a system entry: until taken, an application of its name comes first")
-            << "sys" << QStringList {"other", "--from-menu"}
-            << QStringList {"probe", "--background"} << false;
-        QTest::newRow("a symbolic link") << "linked" << linked << linked << false;
-        QTest::newRow("kept while the list holds it") << "tool" << tool << tool << true;
+        row("a user entry with keys, comments and translations", "tool", tool, tool, false);
+        row("a system entry: until taken, an application of its name comes first", "sys",
+            QStringList {"other", "--from-menu"}, QStringList {"probe", "--background"}, false);
+        row("a symbolic link", "linked", linked, linked, false);
+        row("kept while the list holds it", "tool", tool, tool, true);
     }
     void takeOverAndGiveBack()
     {
@@ -133,18 +127,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("id"); // of the session's entry that starts it too
-        QTest::newRow("the program of two entries, other arguments") << "probe --else"
-                                                                     << "sys";
-        QTest::newRow("an entry's own desktop id") << "linked.desktop"
-                                                   << "linked";
-        QTest::newRow("through a launcher, the same arguments") << "env probe --x"
-                                                                << "viaenv";
-        QTest::newRow("through a launcher, other arguments") << "env probe --y"
-                                                             << "";
-        QTest::newRow("an entry the session does not start") << "masked.desktop"
-                                                             << "";
-        QTest::newRow("a program no entry starts") << "/bin/true"
-                                                   << "";
+        row("the program of two entries, other arguments", "probe --else", "sys");
+        row("an entry's own desktop id", "linked.desktop", "linked");
+        row("through a launcher, the same arguments", "env probe --x", "viaenv");
+        row("through a launcher, other arguments", "env probe --y", "");
+        row("an entry the session does not start", "masked.desktop", "");
+        row("a program no entry starts", "/bin/true", "");
     }
     void alsoStarted()
     {

@@ -42,14 +42,12 @@ private Q_SLOTS:
         row("an open runtime folder", {.runtime = Folder::OpenToOthers, .expected = cache});
         row("a runtime folder behind a link",
             {.runtime = Folder::Link, .cache = Folder::Private, .expected = cache});
-        row("a cache home outside home",
-            {.runtime = Folder::Missing, .cacheHome = "tmp", .expected = cache});
-        row("a cache behind a link", {.runtime = Folder::Missing, .cache = Folder::Link});
-        row("a cache others may write",
-            {.runtime = Folder::Missing, .cache = Folder::OpenToOthers});
+        row("a cache home outside home", {.cacheHome = "tmp", .expected = cache});
+        row("a cache behind a link", {.cache = Folder::Link});
+        row("a cache others may write", {.cache = Folder::OpenToOthers});
         // A session started without its variables: QDir::homePath() says "/".
         row("no HOME, no runtime folder: the home of the passwd entry",
-            {.runtime = Folder::Missing, .bareSession = true, .expected = cache});
+            {.bareSession = true, .expected = cache});
     }
     void folder()
     {

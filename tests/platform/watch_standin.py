@@ -11,7 +11,6 @@ degraded ...). Each NAME given takes its bus name, then "ready" is printed. Ever
 standard input is one more NAME=VALUE: the value is set and the signals the real service sends go
 out (the bus name is taken first when it is not owned); VALUE "-" gives the bus name up. Each word
 is answered with "NAME=VALUE <CLOCK_MONOTONIC seconds>" once its signals have left.
-A host that registers 3 s after the start:   (sleep 3; echo tray=1) | watch_standin.py tray=0
 """
 import os
 import sys
