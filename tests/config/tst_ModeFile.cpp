@@ -111,6 +111,13 @@ private Q_SLOTS:
             << Entries {{"/usr/bin/mail", {}, "10"}, {"/usr/bin/backup", "Backup", "30"}}
             << sample("saved_two.ini");
         QTest::newRow("33 lines") << QByteArray() << many << sample("saved_33.ini");
+        // A switch or a condition moves with its entry and is gone where the entry that had it
+        // was, in a section past the list too.
+        QTest::newRow("keys move with their entry")
+            << QByteArray("[0]\nDATEI=/a\nAKTIV=0\nWARTEN_AUF=Netzwerk\n[1]\nDATEI=/b\n[2]\n"
+                          "DATEI=/c\nWARTEN_MAX=60\n")
+            << Entries {{"/b", "B", "5"}, {"/a", "A", "5", false, "Netzwerk", "45"}}
+            << sample("saved_keys_moved.ini");
         QTest::newRow("quotes and blanks at the ends quoted")
             << QByteArray() << Entries {{"\"/q u/x\"", " Zitat 'a'\t", "2"}}
             << sample("saved_quotes.ini");
@@ -123,26 +130,6 @@ private Q_SLOTS:
         QVERIFY(ModeFile::SaveProgramTable(m_path, entries).ok());
         QTEST(bytesOf(m_path), "after");
         QCOMPARE(loadEntries(), entries.mid(0, 31));
-    }
-
-    // A switch or a condition belongs to its entry: it moves with it and is gone where the entry
-    // that had it was; a reader that knows only DATEI, Name and ZEIT sees the same list.
-    void keysMoveWithTheirEntry()
-    {
-        QVERIFY(writeFile("[0]\nDATEI=/a\nAKTIV=0\nWARTEN_AUF=Netzwerk\n[1]\nDATEI=/b\n"
-                          "[2]\nDATEI=/c\nWARTEN_MAX=60\n"));
-        const Entries entries {{"/b", "B", "5"}, {"/a", "A", "5", false, "Netzwerk", "45"}};
-        QVERIFY(ModeFile::SaveProgramTable(m_path, entries).ok());
-        velkora::IniDocument file;
-        QVERIFY(velkora::readIniFile(m_path, file).ok());
-        for (const char *key : {"AKTIV", "WARTEN_AUF", "WARTEN_MAX"}) {
-            QCOMPARE(file.value("0", QString(key)), std::nullopt);
-            QCOMPARE(file.value("2", QString(key)), std::nullopt);
-        }
-        QCOMPARE(file.value("1", u"AKTIV"), "0");
-        QCOMPARE(file.value("1", u"WARTEN_AUF"), "Netzwerk");
-        QCOMPARE(file.value("1", u"WARTEN_MAX"), "45");
-        QCOMPARE(loadEntries(), entries);
     }
 
     // What cannot be read or replaced stays as it is, with one line on standard error and a
