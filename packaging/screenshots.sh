@@ -22,9 +22,10 @@ mkdir -m 700 "$scratch/runtime"
 write_ini() {
   {
     printf '[0]\nDATEI=/usr/bin/thunderbird\nName=%s\nZEIT=%s\n' "$1" "$2"
-    printf '[1]\nDATEI=/usr/bin/nextcloud --background\nName=Nextcloud\nZEIT=30\n'
-    printf '[2]\nDATEI=/usr/share/applications/org.gnome.Calendar.desktop\nName=Kalender\nZEIT=5\n'
-    printf '[3]\nDATEI=/opt/Meine Werkzeuge/sicherung.sh --leise\nName=Sicherung\nZEIT=60\n'
+    printf '[1]\nDATEI=/usr/bin/nextcloud --background\nName=Nextcloud\nZEIT=30\nWARTEN_AUF=Infobereich\n'
+    printf '[2]\nDATEI=/usr/bin/syncthing\nName=Syncthing\nZEIT=5\nAKTIV=0\n'
+    printf '[3]\nDATEI=/usr/share/applications/org.gnome.Calendar.desktop\nName=Kalender\nZEIT=5\n'
+    printf '[4]\nDATEI=/opt/Meine Werkzeuge/sicherung.sh --leise\nName=Sicherung\nZEIT=60\n'
   } > "$scratch/Velkora.ini"
 }
 
