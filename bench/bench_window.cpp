@@ -9,7 +9,8 @@
 // The first image is noted by first_image.so (LD_PRELOAD) in the child, on
 // the clock the parent read just before posix_spawn. The countdown is also
 // held against the bare window showing its two text lines: the floor of any
-// window with text, which has to read the fonts first. Last come the
+// window with text, which has to read the fonts first; the configuration
+// window against the same kinds of controls made by plain Qt. Last come the
 // instructions until the first image, which load on the machine does not
 // move (callgrind, where valgrind is installed).
 
@@ -375,7 +376,10 @@ int main(int argc, char *argv[])
               .argv = bareOfSize(tools, countdownSize, {QStringLiteral("--text")})}},
             tools, rounds);
     compare("configuration window", config,
-            {{.name = "bare QWidget", .argv = bareOfSize(tools, configSize)}}, tools, rounds);
+            {{.name = "bare QWidget", .argv = bareOfSize(tools, configSize)},
+             {.name = "bare QWidget with such controls",
+              .argv = bareOfSize(tools, configSize, {QStringLiteral("--controls")})}},
+            tools, rounds);
     peakRss(countdown, tools, 5);
     std::printf("instructions until the first image (callgrind):\n");
     printInstructions("countdown", countdown, bareOfSize(tools, countdownSize), tools);
