@@ -17,7 +17,6 @@
 #include <QTranslator>
 
 #include <cstdio>
-#include <optional>
 
 namespace {
 
@@ -81,7 +80,7 @@ int main(int argc, char *argv[])
         return writeToStandardOutput(answer) ? 0 : 1;
     velkora::installLogHandler();
     velkora::EndSignals::catchSignals();
-    std::optional<velkora::SessionBusCheck> bus(std::in_place, BusAnswerBudgetMs);
+    velkora::SessionBusCheck bus(BusAnswerBudgetMs);
     // The launcher's activation token is taken before Qt consumes it: a
     // second copy hands it on to the first.
     QString activationToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
@@ -107,8 +106,7 @@ int main(int argc, char *argv[])
     velkora::EndSignals endSignals;
     QObject::connect(&endSignals, &velkora::EndSignals::received, &app,
                      [&runtime] { runtime.endProgram(0); });
-    keepOffSilentBus(*bus);
-    bus.reset();
+    keepOffSilentBus(bus);
 
     const std::unique_ptr<frmConfig> window = Startup::run(runtime);
     if (window) {

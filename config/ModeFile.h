@@ -45,8 +45,7 @@ struct [[nodiscard]] SaveResult {
 /// new file), keeping everything in it that is not the list; a file that
 /// holds the list already is left alone. On failure, the file as it was and
 /// one line on standard error; the result says why.
-[[nodiscard]] SaveResult SaveProgramTable(const QString &IniFilePath,
-                                          const QList<ListEntry> &entries);
+SaveResult SaveProgramTable(const QString &IniFilePath, const QList<ListEntry> &entries);
 
 /// The German text for the message box of a failed save: that the list could
 /// not be saved, the file, and why. Empty for a save that succeeded.
@@ -56,9 +55,9 @@ QString saveFailureMessage(const QString &IniFilePath, const SaveResult &result)
 /// when empty; the keys of an entry's switch and conditions only where it has
 /// them, and removed where it has not, so that none stays behind on another
 /// entry's section. Then the sections after the last entry up to "30" are
-/// cleared. False when a field cannot be stored (a line break or another
-/// control character); refused then holds the entry's index and the document
-/// must not be written.
+/// cleared. False when a field cannot be stored (a control character, a line
+/// break among them, or one the file's encoding cannot hold); refused then holds the entry's index
+/// and the document must not be written.
 [[nodiscard]] bool SaveProgramTable(velkora::IniDocument &file, const QList<ListEntry> &entries,
                                     qsizetype *refused = nullptr);
 

@@ -4,7 +4,7 @@
 // fake that records what would have been started or shown.
 //
 // platform/ holds the operating-system side of every service and uses no
-// widgets (QtCore, GLib, libsystemd). The services that need
+// widgets (QtCore, GLib, libsystemd, libxcb). The services that need
 // widgets (message box, file chooser) are declared here and carried out by the
 // application (app/DesktopRuntime).
 

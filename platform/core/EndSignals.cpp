@@ -55,8 +55,8 @@ EndSignals::EndSignals(QObject *parent)
     catchSignals();
     if (notes[0] < 0)
         return;
-    m_notifier = new QSocketNotifier(notes[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &EndSignals::readNotes);
+    auto *notifier = new QSocketNotifier(notes[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &EndSignals::readNotes);
 }
 
 void EndSignals::readNotes()

@@ -6,8 +6,6 @@
 
 #include <QObject>
 
-class QSocketNotifier;
-
 namespace velkora {
 
 class EndSignals : public QObject {
@@ -27,8 +25,6 @@ Q_SIGNALS:
 
 private:
     void readNotes();
-
-    QSocketNotifier *m_notifier = nullptr;
 };
 
 } // namespace velkora

@@ -4,8 +4,9 @@
 // to the journal itself, each with its priority.
 //
 // platform/core/ holds what every other folder of platform/ builds on: logging,
-// paths as bytes, the XDG folders, the non-blocking D-Bus connection. It uses
-// QtCore and sd-bus only.
+// paths as bytes, the XDG folders, the non-blocking D-Bus connection and the
+// start-up's session bus check, the end signals, errno texts, owned file
+// descriptors. It uses QtCore and libsystemd only.
 
 #include <QByteArray>
 #include <QLoggingCategory>

@@ -331,7 +331,7 @@ qsizetype IniDocument::Reader::endLine(qsizetype stop, Line &line)
 void IniDocument::Reader::decode(Line &line, qsizetype from, qsizetype stop)
 {
     qsizetype first = from;
-    while (first < stop && (at(first) == u' ' || at(first) == u'\t'))
+    while (first < stop && isBlank(at(first)))
         ++first;
     if (first == stop
         || (at(first) != u'[' && (at(first) == u';' || find(u'=', first, stop) < first)))

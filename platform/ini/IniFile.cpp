@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/falloc.h>
@@ -127,35 +126,9 @@ bool syncFd(int fd)
     return r == 0;
 }
 
-// Reads from fd to its end; false with errno set on a read error, or with
-// EFBIG for more than the largest file taken. sizeHint is what fstat said.
-bool readAll(int fd, qint64 sizeHint, QByteArray *bytes)
-{
-    bytes->resize(qsizetype(std::min(sizeHint, MaxFileSize)) + 1);
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == bytes->size()) {
-            if (bytes->size() > MaxFileSize) {
-                errno = EFBIG;
-                return false;
-            }
-            bytes->resize(bytes->size() + 4096);
-        }
-        const ssize_t n = ::read(fd, bytes->data() + filled, size_t(bytes->size() - filled));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        filled += n;
-    }
-    bytes->truncate(filled);
-    return true;
-}
-
-// A write killed between creating its temporary file and the rename leaves
-// that file behind. The age spares a write that runs at this moment.
+// A write killed after its temporary file got a name (at its creation, or at
+// linkat for an unnamed one) and before the rename leaves that file behind.
+// The age spares a write that runs at this moment.
 void removeLeftovers(const Target &target)
 {
     const std::unique_ptr<DIR, int (*)(DIR *)> d(::opendir(target.folder()), ::closedir);
@@ -287,7 +260,7 @@ IniIoStatus writeInPlace(const Target &target, const QByteArray &bytes, const ch
         return ioFailure("fstat");
     if (!S_ISREG(st.st_mode) || st.st_ino != target.old.st_ino || st.st_dev != target.old.st_dev)
         return ioFailure("open", EAGAIN); // replaced meanwhile
-    if (!readAll(fd.get(), st.st_size, &old))
+    if (!readToEnd(fd.get(), st.st_size, MaxFileSize, &old))
         return ioFailure("read");
     if (!bytes.isEmpty() && ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, bytes.size()) != 0
         && errno != EOPNOTSUPP && errno != ENOSYS)
@@ -334,7 +307,7 @@ IniIoStatus readIniFile(const QString &path, IniDocument &document)
     if (st.st_size > MaxFileSize)
         return ioFailure("read", EFBIG);
     QByteArray bytes;
-    if (!readAll(fd.get(), st.st_size, &bytes))
+    if (!readToEnd(fd.get(), st.st_size, MaxFileSize, &bytes))
         return ioFailure("read");
     document = IniDocument::fromBytes(bytes);
     return {};

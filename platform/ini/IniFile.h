@@ -120,7 +120,7 @@ struct [[nodiscard]] IniIoStatus {
 /// Reads the file into document. A missing file gives an empty document; a
 /// file that cannot be read (no permission, not a regular file, larger than
 /// 64 MiB, a read error) gives the errno and an empty document.
-[[nodiscard]] IniIoStatus readIniFile(const QString &path, IniDocument &document);
+IniIoStatus readIniFile(const QString &path, IniDocument &document);
 
 /// Replaces the file with the document's bytes in one atomic step: a
 /// temporary file beside it (without a name until it is complete, where the
@@ -130,17 +130,16 @@ struct [[nodiscard]] IniIoStatus {
 /// keep them (the folder takes no new file, or the owner and group cannot be
 /// given to it), the file is written in place instead: room reserved first,
 /// every write checked, truncated, fsync, and on a failure the old bytes put
-/// back. A file without a write bit in its mode, or that we may not write, is
-/// not replaced (EACCES). On failure the old file stays as it was and no
-/// temporary file is left; a folder that cannot be synced after the rename is
-/// put on record, the new file being in place. A kill leaves a temporary file
-/// behind only between its linkat and the rename (between its creation and
-/// the rename where O_TMPFILE is missing); the next write removes such
-/// leftovers once they are a minute old.
-[[nodiscard]] IniIoStatus writeIniFile(const QString &path, const IniDocument &document);
+/// back. A file without a write bit in its mode is not replaced (EACCES), nor
+/// one that we may not write (the errno of that check, such as EROFS). On failure the old file
+/// stays as it was and no temporary file is left; a folder that cannot be synced after the rename
+/// is put on record, the new file being in place. A kill leaves a temporary file behind only
+/// between its linkat and the rename (between its creation and the rename where O_TMPFILE is
+/// missing); the next write removes such leftovers once they are a minute old.
+IniIoStatus writeIniFile(const QString &path, const IniDocument &document);
 
 /// The same atomic replacement for any file's bytes; a new file gets the
 /// usual mode (umask applies).
-[[nodiscard]] IniIoStatus replaceFile(const QString &path, const QByteArray &bytes);
+IniIoStatus replaceFile(const QString &path, const QByteArray &bytes);
 
 } // namespace velkora

@@ -101,10 +101,12 @@ int obstacle(const FileChange &change, QString *where)
     // A new file or a removal: the folder changes, or the nearest one above
     // that exists, which then gets the missing ones.
     QString folder = QFileInfo(change.path).path();
-    while (::stat(pathToNative(folder).constData(), &st) != 0 && folder != QLatin1String("/"))
+    bool found = false;
+    while (!(found = ::stat(pathToNative(folder).constData(), &st) == 0)
+           && folder != QLatin1String("/"))
         folder = QFileInfo(folder).path();
     *where = folder;
-    if (::stat(pathToNative(folder).constData(), &st) == 0 && !S_ISDIR(st.st_mode))
+    if (found && !S_ISDIR(st.st_mode))
         return ENOTDIR;
     return ::faccessat(AT_FDCWD, pathToNative(folder).constData(), W_OK | X_OK, AT_EACCESS) == 0
         ? 0

@@ -1,5 +1,6 @@
 #include "platform/session/SingleInstance.h"
 
+#include "platform/core/FileDescriptor.h"
 #include "platform/core/Log.h"
 #include "platform/core/NativePath.h"
 #include "platform/core/XdgFolders.h"
@@ -44,34 +45,6 @@ constexpr int AcceptPauseMs = 100;
 
 const QByteArray RequestVerb = QByteArrayLiteral("activate ");
 const QByteArray Acknowledgement = QByteArrayLiteral("ok\n");
-
-// A descriptor closed with its owner.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1)
-        : m_fd(fd)
-    { }
-    Descriptor(Descriptor &&other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1))
-    { }
-    Descriptor &operator=(Descriptor &&) = delete;
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool valid() const { return m_fd >= 0; }
-    [[nodiscard]] int take() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
-const char *errorText(int error)
-{
-    return std::strerror(error);
-}
 
 // A folder that no one else can change or swap: a real folder (lstat: no
 // symbolic link), ours, writable by no one else; the last one of a path is
@@ -183,16 +156,16 @@ bool awaitReady(int fd, short events, const QDeadlineTimer &deadline)
 
 // The first copy takes the lock before it listens, so a missing or refusing
 // socket may just be early: connecting is tried again until the deadline.
-Descriptor connectToFirstCopy(const sockaddr_un &address, const QDeadlineTimer &deadline)
+FileDescriptor connectToFirstCopy(const sockaddr_un &address, const QDeadlineTimer &deadline)
 {
     for (;;) {
-        Descriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         if (!fd.valid())
             return fd;
         if (::connect(fd.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
             return fd;
         if (deadline.hasExpired())
-            return Descriptor();
+            return FileDescriptor();
         QThread::msleep(
             static_cast<unsigned long>(std::min(ConnectRetryMs, remainingMs(deadline))));
     }
@@ -253,7 +226,7 @@ public:
 private:
     void readRequest();
 
-    Descriptor m_fd;
+    FileDescriptor m_fd;
     QSocketNotifier m_readable;
     SingleInstance *m_guard;
     QByteArray m_buffer;
@@ -380,7 +353,8 @@ SingleInstance::Lock SingleInstance::takeLock()
     const QByteArray path = pathToNative(lockPath());
     int error = 0;
     for (int attempt = 0; attempt < 16 && error == 0; ++attempt) {
-        Descriptor fd(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        FileDescriptor fd(
+            ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
         if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK)
                 return Lock::HeldByAnother;
@@ -396,7 +370,7 @@ SingleInstance::Lock SingleInstance::takeLock()
         }
     }
     qCWarning(lcSession, "cannot lock %s: %s; more than one copy may run", path.constData(),
-              error ? errorText(error) : "the file keeps being replaced");
+              error ? std::strerror(error) : "the file keeps being replaced");
     return Lock::Failed;
 }
 
@@ -406,12 +380,12 @@ void SingleInstance::listen()
     const std::optional<sockaddr_un> address = socketAddress(socketPath());
     // The lock is ours, so a socket file here was left by a copy that died.
     ::unlink(path.constData());
-    Descriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!address || !fd.valid()
         || ::bind(fd.get(), reinterpret_cast<const sockaddr *>(&*address), sizeof *address) != 0
         || ::listen(fd.get(), MaxPeers) != 0) {
         qCWarning(lcSession, "cannot listen on %s: %s", path.constData(),
-                  address ? errorText(errno) : "path too long");
+                  address ? std::strerror(errno) : "path too long");
         return;
     }
     m_listenFd = fd.take();
@@ -423,7 +397,7 @@ void SingleInstance::listen()
 void SingleInstance::acceptPeers()
 {
     for (;;) {
-        Descriptor peer(::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        FileDescriptor peer(::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (!peer.valid() && errno == EINTR)
             continue;
         if (!peer.valid()) {
@@ -452,7 +426,7 @@ bool SingleInstance::activateFirstCopy(const QString &activationToken)
     if (request.size() > MaxRequestBytes)
         request = encodeRequest(QString());
     const QDeadlineTimer deadline(RequestBudgetMs);
-    const Descriptor fd = connectToFirstCopy(*address, deadline);
+    const FileDescriptor fd = connectToFirstCopy(*address, deadline);
     if (!fd.valid())
         return false;
     if (!peerIsSameUser(fd.get())) {

@@ -1,5 +1,6 @@
 #include "platform/start/AutostartEntry.h"
 
+#include "platform/core/FileDescriptor.h"
 #include "platform/core/NativePath.h"
 #include "platform/core/XdgFolders.h"
 #include "platform/start/ProcessStart.h"
@@ -22,15 +23,6 @@ const char *const Group = G_KEY_FILE_DESKTOP_GROUP;
 constexpr QLatin1String Suffix(".desktop");
 // Far beyond any real entry; a bigger file is no entry the session would read either.
 constexpr qsizetype MaxEntrySize = 1 << 20;
-
-struct OpenFile {
-    int fd;
-    ~OpenFile()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 bool present(const QString &path)
 {
@@ -196,29 +188,14 @@ bool readEntryFile(const QString &path, QByteArray *bytes, int *errorNumber)
             *errorNumber = error;
         return false;
     };
-    const OpenFile file {
-        ::open(pathToNative(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
-    if (file.fd < 0)
-        return fail(errno);
+    const FileDescriptor file(
+        ::open(pathToNative(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat st;
-    if (::fstat(file.fd, &st) != 0)
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0)
         return fail(errno);
     if (!S_ISREG(st.st_mode))
         return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    bytes->clear();
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(errno);
-        if (n == 0)
-            return true;
-        if (bytes->size() + n > MaxEntrySize)
-            return fail(EFBIG);
-        bytes->append(buffer, n);
-    }
+    return readToEnd(file.get(), st.st_size, MaxEntrySize, bytes) || fail(errno);
 }
 
 } // namespace velkora

@@ -171,24 +171,9 @@ DesktopEntry readLimited(const QString &path, QByteArray *bytes)
         return brokenEntry(ENOEXEC, EntryProblem::NotAnEntry);
     if (st.st_size > MaxEntrySize)
         return brokenEntry(EFBIG, EntryProblem::TooLarge);
-    bytes->resize(qsizetype(st.st_size) + 1);
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == bytes->size()) {
-            if (filled > MaxEntrySize)
-                return brokenEntry(EFBIG, EntryProblem::TooLarge);
-            bytes->resize(std::min<qsizetype>(2 * filled, MaxEntrySize + 1));
-        }
-        const ssize_t n = ::read(fd.get(), bytes->data() + filled, size_t(bytes->size() - filled));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return brokenEntry(errno, EntryProblem::None);
-        if (n == 0)
-            break;
-        filled += n;
-    }
-    bytes->truncate(filled);
+    if (!readToEnd(fd.get(), st.st_size, MaxEntrySize, bytes))
+        return errno == EFBIG ? brokenEntry(EFBIG, EntryProblem::TooLarge)
+                              : brokenEntry(errno, EntryProblem::None);
     return {};
 }
 

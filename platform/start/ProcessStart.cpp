@@ -315,7 +315,7 @@ std::optional<ResolvedCommand> resolveFile(const QString &commandText)
         return unresolved(EISDIR);
     // Desktop files are often marked executable; they still are no programs.
     if (S_ISREG(st.st_mode) && path.endsWith(suffix))
-        return resolveDesktopEntry(path, QFileInfo(path).fileName().chopped(suffix.size()));
+        return resolveDesktopFile(path);
     if (S_ISREG(st.st_mode))
         return program({path});
     return std::nullopt;

@@ -85,9 +85,9 @@ void SessionBus::scopeAnswered(const QByteArray &unit, qint64 pid, const sd_bus_
         // would try again, and fail again, for every program.
         if (!std::exchange(m_noSystemd, true))
             qCWarning(lcSession,
-                      "the systemd user manager cannot be started (%s: %s): "
+                      "the systemd user manager cannot be started (%s): "
                       "started programs stay in Velkora's own unit",
-                      error->name, error->message ? error->message : "");
+                      qUtf8Printable(describe(error)));
     } else if (sd_bus_error_has_name(error, "org.freedesktop.systemd1.NoSuchProcess")) {
         // Short-lived programs often end before systemd gets to them.
         qCDebug(lcSession, "process %lld ended before its scope was made",

@@ -4,6 +4,7 @@
 
 #include <QSocketNotifier>
 
+#include <cstdlib>
 #include <utility>
 
 #include <xcb/xcbext.h>

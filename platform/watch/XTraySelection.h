@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <QObject>
 
-#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
