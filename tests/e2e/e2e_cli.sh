@@ -24,7 +24,6 @@ done <<EOF
 --help;0;Aufruf: Velkora [/config | /? | -h | --help | --version];
 /?;0;$usage;
 ;1;;$nodisplay
-/config;1;;$nodisplay
 EOF
 check "/? without a display prints the usage message whole" \
     test "$(env -u DISPLAY app/Velkora /?)" = "$usage"$'\nz.B. : Velkora.exe /config'

@@ -76,7 +76,7 @@ xdotool mousemove --window "$wid" $(((5040 + 547) / 15)) $(((2040 + 367) / 15 + 
 sleep 0.3
 xdotool mousemove --window "$wid" $(((7440 + 547) / 15)) $(((2880 + 367) / 15 + menu)) click 1
 wait_end
-keys=$(tr -d '\r' <app/Velkora.ini | awk -F= '/^\[/ { s = $0 } /^(DATEI|AKTIV|WARTEN_AUF)=./ { printf "%s%s ", s, $0 }')
-check "B, switched off, went up with its AKTIV; A's WARTEN_AUF went down with A (got: $keys)" \
-    test "$keys" = "[0]DATEI=/usr/bin/false [0]AKTIV=0 [1]DATEI=/usr/bin/true [1]WARTEN_AUF=Netzwerk "
+keys="$?:$(tr -d '\r' <app/Velkora.ini | awk -F= '/^\[/ { s = $0 } /^(DATEI|AKTIV|WARTEN_AUF)=./ { printf "%s%s ", s, $0 }')"
+check "Exit ends with status 0; B, switched off, went up with its AKTIV; A's WARTEN_AUF went down with A (got: $keys)" \
+    test "$keys" = "0:[0]DATEI=/usr/bin/false [0]AKTIV=0 [1]DATEI=/usr/bin/true [1]WARTEN_AUF=Netzwerk "
 finish

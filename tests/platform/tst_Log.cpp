@@ -29,8 +29,7 @@ private Q_SLOTS:
         QFETCH(Stream, stream);
         QTemporaryFile file;
         QVERIFY(file.open());
-        struct stat own {
-        }, other {};
+        struct stat own, other;
         QVERIFY(::fstat(file.handle(), &own) == 0 && ::stat("/", &other) == 0);
         const auto named = [](dev_t device, ino_t inode) {
             return QByteArray::number(quint64(device)) + ':' + QByteArray::number(quint64(inode));

@@ -7,6 +7,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <numeric>
+
 using namespace velkora;
 using Lines = QStringList; // list lines as shown: path|name|seconds
 using Boxes = QStringList; // the texts of txtProg(0) to txtProg(2)
@@ -81,6 +83,22 @@ class tst_frmConfig : public QObject {
     {
         for (const QString &name : buttons)
             QTest::mouseClick(m_window->findChild<QToolButton *>(name), Qt::LeftButton);
+    }
+    // "Autostart-Einträge übernehmen…" with these of its lines ticked; its status line then.
+    QString takeOverTicked(const QList<int> &ticked)
+    {
+        QString status;
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog);
+            auto *entries = dialog->findChild<QTreeWidget *>("sessionEntries");
+            for (int i : ticked)
+                entries->topLevelItem(i)->setCheckState(0, Qt::Checked);
+            status = dialog->findChild<QLabel *>("status")->text();
+            QTest::mouseClick(dialog->findChild<QPushButton *>("takeOver"), Qt::LeftButton);
+        });
+        m_window->findChild<QAction *>("mnuTakeOver")->trigger();
+        return status;
     }
     Lines lines() const
     {
@@ -340,15 +358,7 @@ private Q_SLOTS:
                               {"z", "/a/z.desktop", "Z", "z", 10, false}};
         m_runtime->sessionError = row.sessionError;
         open();
-        QTimer::singleShot(0, this, [&] {
-            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            auto *entries = dialog->findChild<QTreeWidget *>("sessionEntries");
-            for (int i : row.ticked)
-                entries->topLevelItem(i)->setCheckState(0, Qt::Checked);
-            QTest::mouseClick(dialog->findChild<QPushButton *>("takeOver"), Qt::LeftButton);
-        });
-        m_window->findChild<QAction *>("mnuTakeOver")->trigger();
+        takeOverTicked(row.ticked);
         if (row.selected >= 0)
             list()->setCurrentRow(row.selected);
         press(row.pressed);
@@ -375,17 +385,10 @@ private Q_SLOTS:
         open();
         QCOMPARE(list()->item(1)->toolTip(), "Startet auch über den Autostart der Sitzung");
         QCOMPARE(list()->item(0)->toolTip(), "");
-        QString status;
-        QTimer::singleShot(0, this, [&] {
-            auto *dialog = QApplication::activeModalWidget();
-            auto *entries = dialog->findChild<QTreeWidget *>("sessionEntries");
-            for (int i = 0; i < entries->topLevelItemCount(); ++i)
-                entries->topLevelItem(i)->setCheckState(0, Qt::Checked);
-            status = dialog->findChild<QLabel *>("status")->text();
-            QTest::mouseClick(dialog->findChild<QPushButton *>("takeOver"), Qt::LeftButton);
-        });
-        m_window->findChild<QAction *>("mnuTakeOver")->trigger();
-        QCOMPARE(status, "Passt nicht mehr in die Liste (höchstens 31 Einträge): E28, E29");
+        QList<int> all(30);
+        std::iota(all.begin(), all.end(), 0);
+        QCOMPARE(takeOverTicked(all),
+                 "Passt nicht mehr in die Liste (höchstens 31 Einträge): E28, E29");
         QCOMPARE(list()->count(), 31);
         QCOMPARE(lines().constLast(), "e27.desktop|E27|10");
     }
